@@ -1,0 +1,7 @@
+#pragma once
+#include "DozivSkin.h"
+class TfrmMain : public TSkinForm {
+    Q_OBJECT
+public:
+    explicit TfrmMain(QWidget* parent = nullptr) : TSkinForm(parent) {}
+};
