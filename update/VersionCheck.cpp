@@ -1,0 +1,4 @@
+// The version check.
+#include "HidIap.h"
+
+void TfrmMain::btnConnectClick() {}
