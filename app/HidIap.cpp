@@ -5,6 +5,8 @@
 #include "VersionText.h"
 #include "FirmwareImage.h"
 
+using namespace hidiap;
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFontDatabase>

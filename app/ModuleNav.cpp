@@ -1,6 +1,7 @@
 // The module bar: it replaces the page tabs and switches the pages.
 #include "HidIap.h"
 
+#include <QCoreApplication>
 #include <QKeySequence>
 #include <QShortcut>
 #include <QTabBar>

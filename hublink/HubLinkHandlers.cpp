@@ -2,6 +2,7 @@
 // reply buffer.
 #include "HidIap.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QLabel>
