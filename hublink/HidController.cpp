@@ -292,12 +292,23 @@ THidDevicePtr THidController::CheckOut(const std::function<bool(const HidDeviceI
 }
 
 void THidController::CheckIn(const THidDevicePtr& device) {
-    if (!device)
+    if (!device || device->FOwner != this)
         return;
     device->StopReader();
     device->FOnData = nullptr;
     device->CloseHandles();
     device->FCheckedOut = false;
+    // A released object is dead for good; a device still plugged is offered again as a new
+    // object, so nobody keeps using a released one by mistake.
+    for (auto& d : FDevices) {
+        if (d == device) {
+            d = THidDevicePtr(new THidDevice(this, device->FInfo));
+            d->FDeniedReported = device->FDeniedReported;
+            break;
+        }
+    }
+    device->FOwner = nullptr;
+    device->FPlugged = false;
 }
 
 std::string PermissionDeniedWarning(const HidDeviceInfo& info) {

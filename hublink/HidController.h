@@ -28,9 +28,9 @@ using TJvHidDataEvent =
     std::function<void(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
                        std::uint16_t Size)>;
 
-// One appearance of a HID device. A device that leaves the bus and comes back is a new object.
-// Objects are shared: the program may keep one after the layer has forgotten it; every
-// operation on a device that is gone simply fails.
+// A HID device as handed out by the layer. A device that leaves the bus and comes back, or is
+// released and taken again, is a new object. Objects are shared: the program may keep one
+// after the layer has let it go; every operation on such an object simply fails.
 class THidDevice : public std::enable_shared_from_this<THidDevice> {
 public:
     ~THidDevice();
@@ -93,7 +93,8 @@ public:
     // The next known, present device not handed out yet whose attributes the filter accepts
     // (all, without one), opened for writing; nullptr when none is left.
     THidDevicePtr CheckOut(const std::function<bool(const HidDeviceInfo&)>& accept = nullptr);
-    // Stops the device's reader and closes its handles; a plugged device is offered again.
+    // Stops the device's reader and closes its handles; a plugged device is offered again, as
+    // a new object.
     void CheckIn(const THidDevicePtr& device);
 
     HidBackend& Backend() { return FBackend; }

@@ -4,6 +4,8 @@
 #include "HidIap.h"
 #include "Pump.h"
 
+#include <QTimer>
+
 #include <memory>
 
 // The real main window over the emulated bus, with one hub on it. Tests drive the window and
