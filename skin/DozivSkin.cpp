@@ -7,7 +7,6 @@
 #include <QPaintEvent>
 #include <QPainter>
 #include <QPainterPathStroker>
-#include <QScreen>
 #include <QWindow>
 
 #include <algorithm>
@@ -165,7 +164,9 @@ void TSkinForm::BuildBuffers() {
         DrawBackground(p);
     }
     ComposeFront();
-    setMask(WindowRegion(FBufWidth, FBufHeight, FZoomed));
+    const QRegion region = WindowRegion(FBufWidth, FBufHeight, FZoomed);
+    if (mask() != region)
+        setMask(region);
 }
 
 void TSkinForm::ReleaseBuffers() {
@@ -443,11 +444,10 @@ void TSkinForm::resizeEvent(QResizeEvent* e) {
 
 void TSkinForm::changeEvent(QEvent* e) {
     QWidget::changeEvent(e);
-    if (e->type() == QEvent::WindowStateChange && isMaximized() && screen()) {
-        // Maximised means the work area of the screen, also where no window manager says so.
-        const QRect area = screen()->availableGeometry();
-        if (geometry() != area)
-            setGeometry(area);
+    // Border, region and the maximise glyph follow the window state: build again at next paint.
+    if (e->type() == QEvent::WindowStateChange) {
+        ReleaseBuffers();
+        update();
     }
 }
 
