@@ -78,6 +78,7 @@ struct FailedReadCase {
     std::function<void(emuhub::EmulatedHub&)> fault;
     std::size_t attempts;
 };
+void PrintTo(const FailedReadCase& c, std::ostream* os) { *os << c.name; }
 
 const FailedReadCase kFailedReads[] = {
     {"Status1", [](emuhub::EmulatedHub& h) {
@@ -119,6 +120,7 @@ struct WireCase {
     std::uint8_t command;
     Bytes head; // report ID first
 };
+void PrintTo(const WireCase& c, std::ostream* os) { *os << c.name; }
 
 const WireCase kWire[] = {
     {"MoveLed2Green", [](TfrmMain& w) { w.rztrckbr[5]->SetPosition(73); }, CMD_SET_LED,
@@ -206,6 +208,7 @@ struct MoveCase {
     std::function<void(QSlider&, int)> step;
     std::function<void(QSlider&)> end;
 };
+void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.name; }
 
 const MoveCase kMoves[] = {
     {"MouseDrag", 6,

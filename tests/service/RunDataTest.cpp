@@ -54,6 +54,7 @@ struct ReplyCase {
     const char *volt, *curr, *state, *channel, *cyc1, *cyc2, *cyc3;
     std::array<bool, 4> white; // shp0..shp3
 };
+void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
 
 // Distinct values in every byte, so that a byte shown in the wrong box shows up.
 const ReplyCase kReplies[] = {
@@ -141,6 +142,7 @@ struct RefreshCase {
     const char* name;
     bool leaveToolPage; // the timer must not care which page is shown
 };
+void PrintTo(const RefreshCase& c, std::ostream* os) { *os << c.name; }
 
 class AutoRefresh : public RunDataRead, public ::testing::WithParamInterface<RefreshCase> {};
 
