@@ -191,7 +191,8 @@ void TfrmMain::BuildUpdatePage() {
 
     chkAutoPRG = new QCheckBox(rztbshtUpdate);
     chkAutoPRG->setGeometry(43, 258, 294, 17);
-    connect(chkAutoPRG, &QCheckBox::clicked, this, [this] { chkAutoPRGClick(); });
+    // A change from code runs the handler too, as a click would.
+    connect(chkAutoPRG, &QCheckBox::toggled, this, [this] { chkAutoPRGClick(); });
     pbProgram = new QProgressBar(rztbshtUpdate);
     pbProgram->setGeometry(40, 297, 745, 17);
     pbProgram->setTextVisible(false);
