@@ -482,10 +482,11 @@ struct Core {
             std::function<void()> task = std::move(it->second);
             tasks.erase(it);
             task();
-            if (notifyPending) {
-                unlockAndNotify(lk);
-                lk.lock();
-            }
+            // Let readers and writers in between tasks, so a burst of due events does not
+            // arrive as one block that overruns the handle queues.
+            unlockAndNotify(lk);
+            std::this_thread::yield();
+            lk.lock();
         }
     }
 };
@@ -858,11 +859,12 @@ int EmulatedBus::write(HidHandle& handle, const std::uint8_t* data, std::size_t 
     auto* h = dynamic_cast<EmuHandle*>(&handle);
     if (!h || !data || length == 0)
         return -1;
-    std::unique_lock<std::mutex> lk(core_->m);
+    detail::Core& core = *h->core;
+    std::unique_lock<std::mutex> lk(core.m);
     if (h->state->dead)
         return -1;
-    core_->receive(h->state->device, data, length);
-    core_->unlockAndNotify(lk);
+    core.receive(h->state->device, data, length);
+    core.unlockAndNotify(lk);
     return static_cast<int>(length);
 }
 
@@ -871,7 +873,7 @@ int EmulatedBus::readTimeout(HidHandle& handle, std::uint8_t* buf, std::size_t l
     if (!h || !buf)
         return -1;
     detail::HandleState& s = *h->state;
-    std::unique_lock<std::mutex> lk(core_->m);
+    std::unique_lock<std::mutex> lk(h->core->m);
     auto ready = [&s] { return s.dead || !s.queue.empty(); };
     if (timeoutMs < 0)
         s.cv.wait(lk, ready);
