@@ -193,6 +193,36 @@ TEST_F(Faults, PermissionDeniedOnOpen) {
     EXPECT_EQ(result, OpenResult::Ok);
 }
 
+TEST_F(Faults, NewNodeNotOpenableAtOnce) {
+    host.reset();
+    hub.unplug();
+    hub.setOpenDelay(Ms(40));
+    hub.plug();
+    OpenResult result = OpenResult::Ok;
+    EXPECT_EQ(bus.open(hub.path(), &result), nullptr);
+    EXPECT_EQ(result, OpenResult::Failed);
+    std::this_thread::sleep_for(Ms(45));
+    EXPECT_NE(bus.open(hub.path(), &result), nullptr);
+    EXPECT_EQ(result, OpenResult::Ok);
+}
+
+TEST_F(Faults, InterruptedReadFailsOnceAndTheHandleLivesOn) {
+    host.reset(); // its reader would stop at the -1
+    OpenResult result;
+    auto handle = bus.open(hub.path(), &result);
+    ASSERT_TRUE(handle);
+    hub.interruptReads();
+    std::uint8_t buf[65];
+    EXPECT_EQ(bus.readTimeout(*handle, buf, sizeof buf, 100), -1);
+    EXPECT_EQ(bus.readTimeout(*handle, buf, sizeof buf, 0), 0);
+    EXPECT_TRUE(hub.isPlugged());
+    OutputReport report{};
+    ASSERT_TRUE(BuildOutputReport(CMD_GET_STATE, TFrameRequest{}, report));
+    ASSERT_EQ(bus.write(*handle, report.data(), report.size()), 65);
+    EXPECT_EQ(bus.readTimeout(*handle, buf, sizeof buf, 100), 65);
+    EXPECT_EQ(buf[5], STATUS_APP_RUNNING);
+}
+
 TEST_F(Faults, ClearFaultsRestoresNormalReplies) {
     hub.setSilentTo(CMD_GET_STATE);
     hub.addStatusFault(CMD_GET_LEDS, 0, 9);

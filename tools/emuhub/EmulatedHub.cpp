@@ -21,6 +21,7 @@ struct HandleState {
     std::size_t device = 0;
     std::size_t capacity = 0;
     bool dead = false; // the device left the bus or the bus is gone: reads and writes fail
+    int interrupts = 0; // reads still to fail once each
     std::deque<Bytes> queue;
     std::condition_variable cv; // waited on with Core::m
 };
@@ -66,6 +67,8 @@ struct DeviceState {
     std::string path;
     HubMode mode = HubMode::Application;
     bool openDenied = false;
+    Ms openDelay{0};
+    Clock::time_point appearedAt{};
     std::vector<std::shared_ptr<HandleState>> handles; // open handles of the current generation
     std::size_t dropped = 0;
     std::uint64_t transition = 0; // bumped to cancel a pending re-enumeration
@@ -182,6 +185,7 @@ struct Core {
     void powerUp(DeviceState& d, HubMode mode, TraceKind kind, std::string why) {
         ++d.generation;
         d.plugged = true;
+        d.appearedAt = Clock::now();
         d.path = "emu:" + d.name + "#" + std::to_string(d.generation);
         const HubMode old = d.mode;
         d.mode = mode;
@@ -572,6 +576,21 @@ void EmulatedDevice::setOpenDenied(bool denied) {
     core_->dev(index_).openDenied = denied;
 }
 
+void EmulatedDevice::setOpenDelay(Ms delay) {
+    std::lock_guard<std::mutex> lk(core_->m);
+    core_->dev(index_).openDelay = delay;
+}
+
+void EmulatedDevice::interruptReads() {
+    std::lock_guard<std::mutex> lk(core_->m);
+    detail::DeviceState& d = core_->dev(index_);
+    for (const auto& h : d.handles) {
+        ++h->interrupts;
+        h->cv.notify_all();
+    }
+    core_->event(d, TraceKind::FaultFired, "reads interrupted");
+}
+
 int EmulatedDevice::openHandleCount() const {
     std::lock_guard<std::mutex> lk(core_->m);
     return static_cast<int>(core_->dev(index_).handles.size());
@@ -717,6 +736,7 @@ void EmulatedHub::clearFaults() {
     d.neverComeBack = false;
     d.startInBootLoader = false;
     d.openDenied = false;
+    d.openDelay = Ms(0);
 }
 
 #undef HUB_LOCKED
@@ -845,6 +865,10 @@ std::unique_ptr<HidHandle> EmulatedBus::open(const std::string& path, OpenResult
             res = OpenResult::PermissionDenied;
             return nullptr;
         }
+        if (Clock::now() - d.appearedAt < d.openDelay) {
+            core_->event(d, TraceKind::FaultFired, "open too soon after appearing");
+            return nullptr;
+        }
         auto state = std::make_shared<detail::HandleState>();
         state->device = i;
         state->capacity = core_->queueCapacity;
@@ -874,13 +898,17 @@ int EmulatedBus::readTimeout(HidHandle& handle, std::uint8_t* buf, std::size_t l
         return -1;
     detail::HandleState& s = *h->state;
     std::unique_lock<std::mutex> lk(h->core->m);
-    auto ready = [&s] { return s.dead || !s.queue.empty(); };
+    auto ready = [&s] { return s.dead || s.interrupts > 0 || !s.queue.empty(); };
     if (timeoutMs < 0)
         s.cv.wait(lk, ready);
     else
         s.cv.wait_for(lk, Ms(timeoutMs), ready);
     if (s.dead)
         return -1;
+    if (s.interrupts > 0) {
+        --s.interrupts;
+        return -1;
+    }
     if (s.queue.empty())
         return 0;
     const Bytes report = std::move(s.queue.front());
