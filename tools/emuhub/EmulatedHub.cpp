@@ -479,8 +479,10 @@ struct Core {
                 continue;
             }
             auto it = tasks.begin();
-            if (it->first > Clock::now()) {
-                workerCv.wait_until(lk, it->first);
+            // A copy: the wait must not hold a reference into a map others may change.
+            const Clock::time_point due = it->first;
+            if (due > Clock::now()) {
+                workerCv.wait_until(lk, due);
                 continue;
             }
             std::function<void()> task = std::move(it->second);
