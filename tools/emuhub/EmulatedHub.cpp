@@ -21,6 +21,7 @@ struct HandleState {
     std::size_t device = 0;
     std::size_t capacity = 0;
     bool dead = false; // the device left the bus or the bus is gone: reads and writes fail
+    int interrupts = 0; // reads still to fail once each
     std::deque<Bytes> queue;
     std::condition_variable cv; // waited on with Core::m
 };
@@ -66,6 +67,8 @@ struct DeviceState {
     std::string path;
     HubMode mode = HubMode::Application;
     bool openDenied = false;
+    Ms openDelay{0};
+    Clock::time_point appearedAt{};
     std::vector<std::shared_ptr<HandleState>> handles; // open handles of the current generation
     std::size_t dropped = 0;
     std::uint64_t transition = 0; // bumped to cancel a pending re-enumeration
@@ -182,6 +185,7 @@ struct Core {
     void powerUp(DeviceState& d, HubMode mode, TraceKind kind, std::string why) {
         ++d.generation;
         d.plugged = true;
+        d.appearedAt = Clock::now();
         d.path = "emu:" + d.name + "#" + std::to_string(d.generation);
         const HubMode old = d.mode;
         d.mode = mode;
@@ -475,17 +479,20 @@ struct Core {
                 continue;
             }
             auto it = tasks.begin();
-            if (it->first > Clock::now()) {
-                workerCv.wait_until(lk, it->first);
+            // A copy: the wait must not hold a reference into a map others may change.
+            const Clock::time_point due = it->first;
+            if (due > Clock::now()) {
+                workerCv.wait_until(lk, due);
                 continue;
             }
             std::function<void()> task = std::move(it->second);
             tasks.erase(it);
             task();
-            if (notifyPending) {
-                unlockAndNotify(lk);
-                lk.lock();
-            }
+            // Let readers and writers in between tasks, so a burst of due events does not
+            // arrive as one block that overruns the handle queues.
+            unlockAndNotify(lk);
+            std::this_thread::yield();
+            lk.lock();
         }
     }
 };
@@ -569,6 +576,21 @@ bool EmulatedDevice::waitForPlugged(bool plugged, Ms timeout) const {
 void EmulatedDevice::setOpenDenied(bool denied) {
     std::lock_guard<std::mutex> lk(core_->m);
     core_->dev(index_).openDenied = denied;
+}
+
+void EmulatedDevice::setOpenDelay(Ms delay) {
+    std::lock_guard<std::mutex> lk(core_->m);
+    core_->dev(index_).openDelay = delay;
+}
+
+void EmulatedDevice::interruptReads() {
+    std::lock_guard<std::mutex> lk(core_->m);
+    detail::DeviceState& d = core_->dev(index_);
+    for (const auto& h : d.handles) {
+        ++h->interrupts;
+        h->cv.notify_all();
+    }
+    core_->event(d, TraceKind::FaultFired, "reads interrupted");
 }
 
 int EmulatedDevice::openHandleCount() const {
@@ -716,6 +738,7 @@ void EmulatedHub::clearFaults() {
     d.neverComeBack = false;
     d.startInBootLoader = false;
     d.openDenied = false;
+    d.openDelay = Ms(0);
 }
 
 #undef HUB_LOCKED
@@ -844,6 +867,10 @@ std::unique_ptr<HidHandle> EmulatedBus::open(const std::string& path, OpenResult
             res = OpenResult::PermissionDenied;
             return nullptr;
         }
+        if (Clock::now() - d.appearedAt < d.openDelay) {
+            core_->event(d, TraceKind::FaultFired, "open too soon after appearing");
+            return nullptr;
+        }
         auto state = std::make_shared<detail::HandleState>();
         state->device = i;
         state->capacity = core_->queueCapacity;
@@ -858,11 +885,12 @@ int EmulatedBus::write(HidHandle& handle, const std::uint8_t* data, std::size_t 
     auto* h = dynamic_cast<EmuHandle*>(&handle);
     if (!h || !data || length == 0)
         return -1;
-    std::unique_lock<std::mutex> lk(core_->m);
+    detail::Core& core = *h->core;
+    std::unique_lock<std::mutex> lk(core.m);
     if (h->state->dead)
         return -1;
-    core_->receive(h->state->device, data, length);
-    core_->unlockAndNotify(lk);
+    core.receive(h->state->device, data, length);
+    core.unlockAndNotify(lk);
     return static_cast<int>(length);
 }
 
@@ -871,14 +899,18 @@ int EmulatedBus::readTimeout(HidHandle& handle, std::uint8_t* buf, std::size_t l
     if (!h || !buf)
         return -1;
     detail::HandleState& s = *h->state;
-    std::unique_lock<std::mutex> lk(core_->m);
-    auto ready = [&s] { return s.dead || !s.queue.empty(); };
+    std::unique_lock<std::mutex> lk(h->core->m);
+    auto ready = [&s] { return s.dead || s.interrupts > 0 || !s.queue.empty(); };
     if (timeoutMs < 0)
         s.cv.wait(lk, ready);
     else
         s.cv.wait_for(lk, Ms(timeoutMs), ready);
     if (s.dead)
         return -1;
+    if (s.interrupts > 0) {
+        --s.interrupts;
+        return -1;
+    }
     if (s.queue.empty())
         return 0;
     const Bytes report = std::move(s.queue.front());

@@ -149,6 +149,12 @@ public:
 
     // open() of this device returns nullptr with OpenResult::PermissionDenied.
     void setOpenDenied(bool denied);
+    // open() fails (OpenResult::Failed) until the device has been on the bus this long, as a
+    // node that was just created may not be openable yet.
+    void setOpenDelay(Ms delay);
+    // The next read on every open handle returns -1 once (an interrupted call) while the
+    // device stays on the bus.
+    void interruptReads();
     int openHandleCount() const;
     std::size_t droppedReports() const; // reports lost to full handle queues
 
