@@ -73,7 +73,7 @@ INSTANTIATE_TEST_SUITE_P(
                emuhub::HubMode::BootLoader, false},
         WayOut{"RestartNotConfirmed", true, [](FlowWindow& fw) { fw.hub.setNeverComeBack(true); },
                {ut::ENTER_UPDATE, ut::UPDATING, ut::RESTARTING, ut::FAILED}, ut::FAILED, 1, WHOLE,
-               emuhub::HubMode::Application, false},
+               emuhub::HubMode::BootLoader, false}, // and off the bus
         WayOut{"Success", true, [](FlowWindow&) {},
                {ut::ENTER_UPDATE, ut::UPDATING, nullptr, ut::DONE}, ut::DONE, 0, WHOLE,
                emuhub::HubMode::Application, true},
