@@ -65,7 +65,8 @@ void TfrmMain::BuildToolPage() {
     chkRefresh = new QCheckBox(QStringLiteral("自动刷新"), g);
     chkRefresh->setGeometry(136, 272, 67, 17);
     connect(btnRead, &QPushButton::clicked, this, [this] { btnReadClick(); });
-    connect(chkRefresh, &QCheckBox::clicked, this, [this] { chkRefreshClick(); });
+    // toggled, not clicked: unchecking from code (the update does so) must stop the timer too.
+    connect(chkRefresh, &QCheckBox::toggled, this, [this] { chkRefreshClick(); });
 
     rzgrpbx2 = new QGroupBox(QStringLiteral("LED颜色调节"), rztbshtTool);
     rzgrpbx2->setGeometry(312, 32, 481, 305);
