@@ -14,6 +14,7 @@ namespace {
 
 void StartInBootLoader(FlowWindow& fw) {
     fw.hub.unplug();
+    ASSERT_TRUE(fw.WaitSelected(false));
     fw.hub.setStartInBootLoader(true);
     fw.hub.plug();
     ASSERT_TRUE(fw.hub.waitForMode(emuhub::HubMode::BootLoader, Ms(1000)));
@@ -85,7 +86,7 @@ TEST_P(NoLedCommand, UpdateGoesOnWithoutLedFrames) {
     EXPECT_EQ(fw.LogLines().last(), T(ut::DONE));
     const emuhub::Trace trace = fw.bus.trace();
     EXPECT_TRUE(LedCommands(trace).empty()) << trace.dump();
-    EXPECT_EQ(trace.countReceived(CMD_ENTER_UPDATE), 1u);
+    EXPECT_EQ(trace.countReceived(CMD_ENTER_UPDATE), 1u) << trace.dump();
     EXPECT_EQ(fw.hub.imagesApplied(), 1u);
 }
 
