@@ -36,6 +36,16 @@ bool PumpUntil(const std::function<bool()>& done, int timeoutMs) {
     return true;
 }
 
+// What a plain 2 ms sleep costs on this machine now (timer slack and wake-up delay).
+double MeasuredPauseMs() {
+    constexpr int samples = 200;
+    const auto t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < samples; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() /
+           samples;
+}
+
 // Returns false when the run did not complete.
 bool RunOnce(int latencyMs) {
     emuhub::EmulatedBus bus;
@@ -53,6 +63,7 @@ bool RunOnce(int latencyMs) {
     int records = 0;
     for (const QString& line : *FirmwareLines)
         records += hidiap::ParseFirmwareLine(line).status == hidiap::ParseStatus::Record;
+    const double pause = MeasuredPauseMs();
     bus.clearTrace();
 
     const double cpu0 = CpuSeconds();
@@ -72,6 +83,15 @@ bool RunOnce(int latencyMs) {
     std::printf("  wall %.1f ms, floor %.1f ms (%d x 2 ms + 2 x 500 ms + 8 x 10 ms + %d ms x %zu), "
                 "ratio %.3f\n",
                 wall, floor, records * 2, latencyMs, exchanges, wall / floor);
+    // Mean time of one record exchange, first CMD_DATA to last CMD_ADDR_DATA.
+    const auto data = trace.receivedFrames(hublink::CMD_DATA);
+    const auto addr = trace.receivedFrames(hublink::CMD_ADDR_DATA);
+    if (!data.empty() && !addr.empty()) {
+        const double span =
+            std::chrono::duration<double, std::milli>(addr.back().time - data.front().time).count();
+        std::printf("  record exchange %.3f ms on average; a plain 2 ms sleep takes %.3f ms here\n",
+                    span / double(data.size() + addr.size() - 1), pause);
+    }
     std::printf("  cpu %.1f ms = %.1f %% of wall\n", cpu * 1000, 100.0 * cpu * 1000 / wall);
     return done;
 }
