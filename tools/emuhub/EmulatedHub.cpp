@@ -327,7 +327,13 @@ struct Core {
     Reply bootLoader(DeviceState& d, std::uint8_t cmd, const std::uint8_t* p, std::size_t n) {
         switch (cmd) {
         case CMD_GET_STATE: return Reply{STATUS_OK, {1}};
-        case CMD_ENTER_UPDATE: return Reply{STATUS_OK, {}};
+        case CMD_ENTER_UPDATE:
+            // A new update session: records of an earlier, broken-off one are discarded, so
+            // a retry after a failed run can send the image from its start.
+            d.image.clear();
+            d.pendingData.reset();
+            d.lastAccepted.reset();
+            return Reply{STATUS_OK, {}};
         case CMD_DATA: {
             if (n < 4 || p[0] || p[1] || p[2] || p[3]) {
                 d.pendingData.reset();

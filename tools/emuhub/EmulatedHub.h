@@ -182,8 +182,9 @@ protected:
 // Application mode serves CMD_GET_VERSION, CMD_GET_STATE (status FF), CMD_GET_RUNDATA,
 // CMD_SET_LED, CMD_GET_LEDS, CMD_STORE_LEDS, CMD_ENTER_UPDATE and CMD_RESTART (a restart into
 // the application). The boot loader serves CMD_GET_STATE (status 0, byte 5 = 1),
-// CMD_ENTER_UPDATE (status 0, stays), CMD_DATA, CMD_ADDR_DATA and CMD_RESTART. Anything else,
-// and CMD_SET_LED with a channel outside 1..8, gets EMU_STATUS_REFUSED and a Refused entry.
+// CMD_ENTER_UPDATE (status 0, stays, discards the records received so far), CMD_DATA,
+// CMD_ADDR_DATA and CMD_RESTART. Anything else, and CMD_SET_LED with a channel outside 1..8,
+// gets EMU_STATUS_REFUSED and a Refused entry.
 //
 // Records: CMD_DATA must carry four zero bytes then the data; the next frame must be the
 // CMD_ADDR_DATA with address low, high, 0, 0 and the same data (same length). A violation
