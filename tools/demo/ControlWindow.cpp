@@ -396,6 +396,8 @@ void ControlWindow::syncDevice(QCheckBox* box, QLabel* state, EmulatedDevice& de
     state->setText(QStringLiteral("    ") + deviceState(device));
 }
 
+QString ControlWindow::traceText() const { return trace_->toPlainText(); }
+
 void ControlWindow::poll() {
     syncDevice(hubPlugged_, hubState_, hub_);
     syncDevice(hub2Plugged_, hub2State_, hub2_);

@@ -39,6 +39,7 @@ public:
     // Takes the trace entries recorded since the last poll into the view (unless paused) and
     // brings the device check boxes in line with the bus.
     void poll();
+    QString traceText() const; // what the trace view shows
 
 private:
     enum Fault {

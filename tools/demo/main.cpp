@@ -101,12 +101,24 @@ int main(int argc, char** argv) {
         });
         QTimer::singleShot(ms, &app, [&] {
             control.poll();
+            // What a look at the picture would check, so a run without one catches it too.
+            QStringList problems;
+            if (QApplication::windowIcon().isNull())
+                problems << QStringLiteral("no window icon");
+            if (control.frameGeometry().intersects(window.frameGeometry()))
+                problems << QStringLiteral("the control window overlaps the main window");
+            if (control.frameGeometry().left() < window.frameGeometry().right())
+                problems << QStringLiteral("the control window is not right of the main window");
+            if (!control.traceText().contains(QStringLiteral("plugged")))
+                problems << QStringLiteral("the trace does not show the hub's plug-in");
+            for (const QString& p : problems)
+                std::fprintf(stderr, "hidiap-demo: %s\n", qPrintable(p));
             if (!saveScreenshot(window, control, shot)) {
                 std::fprintf(stderr, "hidiap-demo: cannot write %s\n", qPrintable(shot));
                 QApplication::exit(1);
                 return;
             }
-            QApplication::quit();
+            QApplication::exit(problems.isEmpty() ? 0 : 2);
         });
     }
     return app.exec();
