@@ -6,6 +6,7 @@
 
 #include <QCheckBox>
 #include <QFrame>
+#include <QLabel>
 #include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
@@ -119,4 +120,19 @@ TEST(ModuleBar, ToolPageShowAndHideRunTheirHandlers) {
     EXPECT_FALSE(w.pnl2->isHidden());
     Command(w, 101, ModuleIndex(w, 101));
     EXPECT_TRUE(w.pnl2->isHidden());
+}
+
+TEST(Accelerators, AltCChecksTheVersionOnTheUpdatePage) {
+    HubWindow hw;
+    TfrmMain& w = *hw.w;
+    w.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&w));
+    Command(w, 101, ModuleIndex(w, 101));
+    hw.bus.clearTrace();
+    QTest::keyClick(&w, Qt::Key_C, Qt::AltModifier);
+    ASSERT_TRUE(PumpUntil([&] { return !w.lblUpdateAvail->text().isEmpty(); }));
+    EXPECT_EQ(w.lblDeviceVersion->text(), QStringLiteral("版本: 1.1.14.1225"));
+    EXPECT_EQ(w.lblUpdateAvail->text(), QStringLiteral("有可用更新."));
+    EXPECT_EQ(w.lblThisVersion->text(), QStringLiteral("可更新至版本：1.1.15.0906"));
+    EXPECT_EQ(hw.bus.trace().countReceived(hublink::CMD_GET_VERSION), 2u);
 }
