@@ -3,7 +3,7 @@
 //     before exec; without it, from main) to the first painted frame of the main window;
 //   - peak resident memory at rest (one second after start-up) and after one whole update.
 #include "EmulatedHub.h"
-#include "FirmwareImage.h"
+#include "HubImage.h"
 #include "HidIap.h"
 
 #include <QApplication>
@@ -75,14 +75,7 @@ int main(int argc, char** argv) {
     Pump(1000);
     const auto rest = Memory();
 
-    std::vector<emuhub::ImageRecord> image;
-    for (const QString& line : *FirmwareLines) {
-        const auto r = hidiap::ParseFirmwareLine(line);
-        if (r.status == hidiap::ParseStatus::Record)
-            image.push_back({static_cast<std::uint16_t>(r.record.addrHigh << 8 | r.record.addrLow),
-                             emuhub::Bytes(r.record.data.begin(), r.record.data.end())});
-    }
-    hub.setExpectedImage(image);
+    hub.setExpectedImage(emuhub::RecordsOf(*FirmwareLines));
     w.btnUpdateClick();
     const bool done = w.mmoUplog->toPlainText().endsWith(QStringLiteral("升级完成."));
     Pump(200);

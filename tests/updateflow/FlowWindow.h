@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FirmwareImage.h"
+#include "HubImage.h"
 #include "HubWindow.h"
 #include "UpdateTexts.h"
 
@@ -48,17 +49,7 @@ inline QStringList SmallImage() {
             DataLine(0x2010, {0xA0, 0xB1, 0xC2, 0xD3, 0xE4, 0xF5}), END_LINE};
 }
 
-// What the boot loader should hold after the lines were sent.
-inline std::vector<ImageRecord> RecordsOf(const QStringList& lines) {
-    std::vector<ImageRecord> records;
-    for (const QString& l : lines) {
-        const hidiap::ParseResult r = hidiap::ParseFirmwareLine(l);
-        if (r.status == hidiap::ParseStatus::Record)
-            records.push_back({static_cast<std::uint16_t>(r.record.addrHigh << 8 | r.record.addrLow),
-                               r.record.data});
-    }
-    return records;
-}
+using emuhub::RecordsOf;
 
 inline std::vector<std::uint8_t> Only(const std::vector<std::uint8_t>& commands,
                                       std::initializer_list<std::uint8_t> keep) {

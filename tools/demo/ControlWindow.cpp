@@ -1,5 +1,7 @@
 #include "ControlWindow.h"
 
+#include "HubImage.h"
+
 #include "FirmwareImage.h"
 #include "Frame.h"
 
@@ -61,17 +63,7 @@ QSpinBox* spin(int min, int max, int value, int base = 10) {
 
 } // namespace
 
-std::vector<ImageRecord> BuiltInImage() {
-    std::vector<ImageRecord> records;
-    for (const QString& line : hidiap::LoadFirmwareLines()) {
-        const hidiap::ParseResult r = hidiap::ParseFirmwareLine(line);
-        if (r.status != hidiap::ParseStatus::Record)
-            continue;
-        records.push_back({static_cast<std::uint16_t>(r.record.addrLow | (r.record.addrHigh << 8)),
-                           Bytes(r.record.data.begin(), r.record.data.end())});
-    }
-    return records;
-}
+std::vector<ImageRecord> BuiltInImage() { return emuhub::RecordsOf(hidiap::LoadFirmwareLines()); }
 
 bool ParseVersion(const QString& text, Version& out) {
     QString t = text.trimmed();

@@ -2,7 +2,7 @@
 //   hidiap-screenshot <out.png> [home|update|tool] [connect|update]
 // The optional action runs a version check or a whole update before the grab.
 #include "EmulatedHub.h"
-#include "FirmwareImage.h"
+#include "HubImage.h"
 #include "HidIap.h"
 
 #include <QApplication>
@@ -39,14 +39,7 @@ int main(int argc, char** argv) {
     hub.setReenumerationDelays(emuhub::Ms(100), emuhub::Ms(200));
     hub.plug();
     TfrmMain w(bus);
-    std::vector<emuhub::ImageRecord> image;
-    for (const QString& line : *FirmwareLines) {
-        const auto r = hidiap::ParseFirmwareLine(line);
-        if (r.status == hidiap::ParseStatus::Record)
-            image.push_back({static_cast<std::uint16_t>(r.record.addrHigh << 8 | r.record.addrLow),
-                             emuhub::Bytes(r.record.data.begin(), r.record.data.end())});
-    }
-    hub.setExpectedImage(image);
+    hub.setExpectedImage(emuhub::RecordsOf(*FirmwareLines));
     w.show();
     Pump(300);
     if (page == QLatin1String("update"))
