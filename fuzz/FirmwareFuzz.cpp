@@ -72,7 +72,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                             Hex(line[9 + 2 * static_cast<int>(k)]) ==
                         rec.data[k],
                     "data byte");
-        const ParseResult upper = ParseFirmwareLine(line.toUpper());
+        // Only the hex letters change case: QString::toUpper would also turn a start character
+        // such as U+00DF into two and shift every field.
+        QString upperLine = line;
+        for (QChar& c : upperLine)
+            if (c.unicode() >= 'a' && c.unicode() <= 'f')
+                c = QChar(c.unicode() - 'a' + 'A');
+        const ParseResult upper = ParseFirmwareLine(upperLine);
         Require(upper.status == ParseStatus::Record && upper.record.data == rec.data &&
                     upper.record.addrLow == rec.addrLow && upper.record.addrHigh == rec.addrHigh,
                 "case does not matter");
