@@ -115,11 +115,10 @@ void TfrmMain::btnUpdateClick() {
     try {
         pnlUpdate->setEnabled(false);
 
-        // Values read by an earlier run that did not complete are still only in the sliders
-        // while the hub sits in its boot loader: keep them for the replay, and drop them only
-        // when fresh ones are about to be read.
-        if (QueryRunState() == RunApplication) {
-            LedCalibrationRead = false;
+        // Values read by an earlier run that never stored them back are only in the sliders:
+        // the hub may sit in its boot loader, or run the new firmware with factory values after
+        // an unconfirmed restart. Keep them for the replay; read afresh only when none wait.
+        if (QueryRunState() == RunApplication && !LedCalibrationRead) {
             btnStartAdj->click();
             QCoreApplication::processEvents();
         }
@@ -199,7 +198,10 @@ void TfrmMain::btnUpdateClick() {
                     std::this_thread::sleep_for(LED_REPLAY_PAUSE);
                 }
                 btnEndAdj->click();
-                LedCalibrationRead = false; // stored: nothing is left to carry
+                // Carried over only once the store was answered: a hub that vanished or fell
+                // silent during the replay gets the values from the next run.
+                if (FHub && FReply[0] == FRAME_SYNC)
+                    LedCalibrationRead = false;
             }
             Log(mmoUplog, updatetexts::DONE);
             ShowStatus(QString::fromUtf8(updatetexts::DONE));

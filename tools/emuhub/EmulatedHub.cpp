@@ -97,6 +97,7 @@ struct DeviceState {
     int unplugAfterRecords = 0; // 0: off
     int recordsSinceFault = 0;
     std::optional<Trigger> unplugAt;
+    std::optional<Trigger> silentAt;
     bool neverEnterBootLoader = false;
     bool neverComeBack = false;
     bool startInBootLoader = false;
@@ -411,6 +412,11 @@ struct Core {
             ++d.transition;
             leaveBus(d, "fault: unplug at " + cmdName);
             return;
+        }
+        if (d.silentAt && d.silentAt->hit(cmd)) {
+            if (d.silentAt->spent())
+                d.silentAt.reset();
+            d.silent = true;
         }
         if (d.silent || d.silentTo.count(cmd)) {
             event(d, TraceKind::FaultFired, (d.silent ? "silent: " : "silent to: ") + cmdName);
@@ -727,6 +733,11 @@ void EmulatedHub::unplugAtCommand(std::uint8_t command, int occurrence) {
     d.unplugAt = detail::Trigger{command, occurrence};
 }
 
+void EmulatedHub::silentAtCommand(std::uint8_t command, int occurrence) {
+    HUB_LOCKED;
+    d.silentAt = detail::Trigger{command, occurrence};
+}
+
 void EmulatedHub::setNeverEnterBootLoader(bool never) { HUB_LOCKED; d.neverEnterBootLoader = never; }
 void EmulatedHub::setNeverComeBack(bool never) { HUB_LOCKED; d.neverComeBack = never; }
 void EmulatedHub::setStartInBootLoader(bool boot) { HUB_LOCKED; d.startInBootLoader = boot; }
@@ -740,6 +751,7 @@ void EmulatedHub::clearFaults() {
     d.statusFaults.clear();
     d.unplugAfterRecords = 0;
     d.unplugAt.reset();
+    d.silentAt.reset();
     d.neverEnterBootLoader = false;
     d.neverComeBack = false;
     d.startInBootLoader = false;

@@ -243,6 +243,9 @@ public:
     void unplugAfterRecords(int k);
     // Leaves the bus on receiving the occurrence of the command, without processing or replying.
     void unplugAtCommand(std::uint8_t command, int occurrence);
+    // Goes silent (as setSilent(true)) on receiving the occurrence of the command, which is
+    // itself neither processed nor answered.
+    void silentAtCommand(std::uint8_t command, int occurrence);
     void setNeverEnterBootLoader(bool never); // replies to CMD_ENTER_UPDATE, stays in the application
     void setNeverComeBack(bool never);        // leaves after CMD_RESTART and stays away
     void setStartInBootLoader(bool boot);     // the next plug() powers up in the boot loader
