@@ -24,6 +24,7 @@ bool UpdateInProgress = false;
 bool AutoUpdatePending = false;
 int AutoTickCount = 0;
 bool LedCalibrationRead = false;
+bool LedCalibrationCarried = false;
 QStringList* FirmwareLines = nullptr;
 TfrmMain* frmMain = nullptr;
 
@@ -80,6 +81,7 @@ TfrmMain::TfrmMain(hublink::HidBackend& backend, QWidget* parent)
     AutoUpdatePending = false;
     AutoTickCount = 0;
     LedCalibrationRead = false;
+    LedCalibrationCarried = false;
     BuildForm();
     FormCreate();
 }

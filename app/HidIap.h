@@ -31,6 +31,8 @@ extern bool UpdateInProgress;   // the hub is being switched into its boot loade
 extern bool AutoUpdatePending;  // a hub was selected while automatic update is on
 extern int AutoTickCount;       // the automatic update's one-tick delay (0 or 1)
 extern bool LedCalibrationRead; // the sliders hold LED values read from the hub
+// The sliders hold values an update read from its hub and has not stored back yet.
+extern bool LedCalibrationCarried;
 // The lines of the built-in firmware image, filled once at start-up.
 extern QStringList* FirmwareLines;
 

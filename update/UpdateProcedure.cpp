@@ -117,10 +117,16 @@ void TfrmMain::btnUpdateClick() {
 
         // Values read by an earlier run that never stored them back are only in the sliders:
         // the hub may sit in its boot loader, or run the new firmware with factory values after
-        // an unconfirmed restart. Keep them for the replay; read afresh only when none wait.
-        if (QueryRunState() == RunApplication && !LedCalibrationRead) {
-            btnStartAdj->click();
-            QCoreApplication::processEvents();
+        // an unconfirmed restart. Keep them for the replay; otherwise read afresh, and values
+        // read on the Tool page (perhaps from another hub) are never carried.
+        const int state = QueryRunState();
+        if (!LedCalibrationCarried) {
+            LedCalibrationRead = false;
+            if (state == RunApplication) {
+                btnStartAdj->click();
+                QCoreApplication::processEvents();
+                LedCalibrationCarried = LedCalibrationRead;
+            }
         }
 
         if (chkRefresh->isChecked())
@@ -200,8 +206,10 @@ void TfrmMain::btnUpdateClick() {
                 btnEndAdj->click();
                 // Carried over only once the store was answered: a hub that vanished or fell
                 // silent during the replay gets the values from the next run.
-                if (FHub && FReply[0] == FRAME_SYNC)
+                if (FHub && FReply[0] == FRAME_SYNC) {
                     LedCalibrationRead = false;
+                    LedCalibrationCarried = false;
+                }
             }
             Log(mmoUplog, updatetexts::DONE);
             ShowStatus(QString::fromUtf8(updatetexts::DONE));

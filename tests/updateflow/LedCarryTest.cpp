@@ -134,4 +134,37 @@ TEST(LedCarry, FailedThenRetriedUpdateKeepsTheCalibration) {
     EXPECT_TRUE(LedCommands(fw.bus.trace()).empty());
 }
 
+// Values read on the Tool page belong to whatever hub was plugged then: an update never carries
+// them to another hub, whether that one runs its application or sits in its boot loader.
+TEST(LedCarry, ToolPageValuesAreNeverCarriedToAnotherHub) {
+    for (bool secondInBootLoader : {false, true}) {
+        SCOPED_TRACE(secondInBootLoader ? "second hub in its boot loader" : "second hub running");
+        FlowWindow fw;
+        fw.UseImage(SmallImage());
+        fw.w->btnStartAdj->click();
+        ASSERT_TRUE(LedCalibrationRead);
+        const emuhub::LedValues first = fw.hub.storedLeds();
+        fw.hub.unplug();
+        ASSERT_TRUE(fw.WaitSelected(false));
+
+        emuhub::EmulatedHub& second = fw.bus.addHub("second");
+        second.setReenumerationDelays(Ms(20), Ms(30));
+        second.setExpectedImage(RecordsOf(*FirmwareLines));
+        const emuhub::LedValues own = {11, 22, 33, 44, 55, 66, 77, 88};
+        ASSERT_NE(own, first);
+        second.setStoredLeds(own);
+        second.setStartInBootLoader(secondInBootLoader);
+        second.plug();
+        ASSERT_TRUE(fw.WaitSelected(true));
+
+        fw.w->btnUpdate->click();
+        ASSERT_EQ(fw.LogLines().last(), T(ut::DONE));
+        EXPECT_NE(second.storedLeds(), first);
+        if (!secondInBootLoader)
+            EXPECT_EQ(second.storedLeds(), own); // read afresh and carried across
+        else
+            EXPECT_TRUE(LedCommands(second.trace()).empty()); // nothing to carry
+    }
+}
+
 } // namespace
