@@ -1,9 +1,9 @@
 #include "HidIap.h"
 
+#include "FirmwareImage.h"
 #include "ResourceLookup.h"
 #include "Texts.h"
 #include "VersionText.h"
-#include "FirmwareImage.h"
 
 using namespace hidiap;
 
@@ -28,8 +28,12 @@ bool LedCalibrationCarried = false;
 QStringList* FirmwareLines = nullptr;
 TfrmMain* frmMain = nullptr;
 
-QString SongFontFamily() { return QStringLiteral("AR PL SungtiL GB"); }
-QString ArialFontFamily() { return QStringLiteral("Liberation Sans"); }
+QString SongFontFamily() {
+    return QStringLiteral("AR PL SungtiL GB");
+}
+QString ArialFontFamily() {
+    return QStringLiteral("Liberation Sans");
+}
 
 namespace {
 
@@ -55,9 +59,10 @@ QFrame* MakePanel(QWidget* parent, int x, int y, int w, int h, bool rounded) {
     pal.setColor(QPalette::Window, Qt::white);
     p->setPalette(pal);
     if (rounded)
-        p->setStyleSheet(QStringLiteral(
-            "QFrame#%1 { background: white; border: 1px solid #c8c8c8; border-radius: 4px; }")
-                             .arg(QString::number(reinterpret_cast<quintptr>(p))));
+        p->setStyleSheet(
+            QStringLiteral(
+                "QFrame#%1 { background: white; border: 1px solid #c8c8c8; border-radius: 4px; }")
+                .arg(QString::number(reinterpret_cast<quintptr>(p))));
     return p;
 }
 
@@ -144,9 +149,9 @@ void TfrmMain::BuildForm() {
     connect(tmrRefresh, &QTimer::timeout, this, [this] { tmrRefreshTimer(); });
 
     for (int i = 0; i < 2; ++i) {
-        const auto bytes = hidiap::FindResource(QStringLiteral("FORM"),
-                                                i == 0 ? QStringLiteral("LED_GREEN_PNG")
-                                                       : QStringLiteral("LED_RED_PNG"));
+        const auto bytes =
+            hidiap::FindResource(QStringLiteral("FORM"), i == 0 ? QStringLiteral("LED_GREEN_PNG")
+                                                                : QStringLiteral("LED_RED_PNG"));
         if (bytes)
             ilLED[static_cast<std::size_t>(i)].loadFromData(*bytes);
     }
@@ -272,9 +277,13 @@ void TfrmMain::ShowStatus(const QString& text) {
     lblMsg->adjustSize();
 }
 
-void TfrmMain::rztbshtToolShow() { pnl2->setVisible(chkAutoPRG->isChecked()); }
+void TfrmMain::rztbshtToolShow() {
+    pnl2->setVisible(chkAutoPRG->isChecked());
+}
 
-void TfrmMain::rztbshtToolHide() { pnl2->hide(); }
+void TfrmMain::rztbshtToolHide() {
+    pnl2->hide();
+}
 
 void TfrmMain::OnPageChanged(int index) {
     const int previous = FCurrentPage;
@@ -285,4 +294,3 @@ void TfrmMain::OnPageChanged(int index) {
     if (index == tool && previous != tool)
         rztbshtToolShow();
 }
-

@@ -150,8 +150,8 @@ private:
     void BuildForm();
     void BuildHomePage();
     void BuildUpdatePage();
-    void BuildToolPage();   // service/ToolPage.cpp
-    void SetupModuleBar();  // app/ModuleNav.cpp
+    void BuildToolPage();  // service/ToolPage.cpp
+    void SetupModuleBar(); // app/ModuleNav.cpp
     void OnPageChanged(int index);
 
     hublink::HidBackend& FBackend;

@@ -9,7 +9,8 @@
 
 void TfrmMain::SetupModuleBar() {
     SetBackgroundImage(QStringLiteral("BkImage2_jpg"), QStringLiteral("Skin"), 255, 150, 60, 60);
-    AddModule(100, QStringLiteral("首页"), QStringLiteral("Module_Home_png"), QStringLiteral("Skin"));
+    AddModule(100, QStringLiteral("首页"), QStringLiteral("Module_Home_png"),
+              QStringLiteral("Skin"));
     AddModule(101, QStringLiteral("升级"), QStringLiteral("Module_protec_png"),
               QStringLiteral("Skin"));
     SelectModule(100);

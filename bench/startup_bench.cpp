@@ -3,8 +3,8 @@
 //     before exec; without it, from main) to the first painted frame of the main window;
 //   - peak resident memory at rest (one second after start-up) and after one whole update.
 #include "EmulatedHub.h"
-#include "HubImage.h"
 #include "HidIap.h"
+#include "HubImage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

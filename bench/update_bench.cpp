@@ -42,7 +42,8 @@ double MeasuredPauseMs() {
     const auto t0 = std::chrono::steady_clock::now();
     for (int i = 0; i < samples; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count() /
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0)
+               .count() /
            samples;
 }
 

@@ -110,9 +110,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Require(state >= 0 && state <= 2, "a run state");
         break;
     }
-    case 2: w.btnStartAdjClick(); break; // slider positions from the reply bytes
-    case 3: w.btnReadClick(); break;     // running data decoded from the reply bytes
-    case 4: w.btnConnectClick(); break;  // the version from the reply bytes
+    case 2:
+        w.btnStartAdjClick();
+        break; // slider positions from the reply bytes
+    case 3:
+        w.btnReadClick();
+        break; // running data decoded from the reply bytes
+    case 4:
+        w.btnConnectClick();
+        break; // the version from the reply bytes
     }
     // Three attempts of a little over 100 ms, plus the exchanges a read sends for the sliders
     // it moves (eight at most, each with its own three attempts), plus slack for the sanitizers.

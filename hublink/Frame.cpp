@@ -6,17 +6,28 @@ namespace hublink {
 
 const char* CommandName(std::uint8_t command) {
     switch (command) {
-    case CMD_GET_VERSION: return "CMD_GET_VERSION";
-    case CMD_GET_STATE: return "CMD_GET_STATE";
-    case CMD_ADDR_DATA: return "CMD_ADDR_DATA";
-    case CMD_ENTER_UPDATE: return "CMD_ENTER_UPDATE";
-    case CMD_DATA: return "CMD_DATA";
-    case CMD_RESTART: return "CMD_RESTART";
-    case CMD_GET_RUNDATA: return "CMD_GET_RUNDATA";
-    case CMD_SET_LED: return "CMD_SET_LED";
-    case CMD_GET_LEDS: return "CMD_GET_LEDS";
-    case CMD_STORE_LEDS: return "CMD_STORE_LEDS";
-    default: return nullptr;
+    case CMD_GET_VERSION:
+        return "CMD_GET_VERSION";
+    case CMD_GET_STATE:
+        return "CMD_GET_STATE";
+    case CMD_ADDR_DATA:
+        return "CMD_ADDR_DATA";
+    case CMD_ENTER_UPDATE:
+        return "CMD_ENTER_UPDATE";
+    case CMD_DATA:
+        return "CMD_DATA";
+    case CMD_RESTART:
+        return "CMD_RESTART";
+    case CMD_GET_RUNDATA:
+        return "CMD_GET_RUNDATA";
+    case CMD_SET_LED:
+        return "CMD_SET_LED";
+    case CMD_GET_LEDS:
+        return "CMD_GET_LEDS";
+    case CMD_STORE_LEDS:
+        return "CMD_STORE_LEDS";
+    default:
+        return nullptr;
     }
 }
 
@@ -71,11 +82,16 @@ FrameVerdict CheckFrame(const std::uint8_t* frame, std::size_t size) {
 
 const char* FrameVerdictName(FrameVerdict v) {
     switch (v) {
-    case FrameVerdict::Ok: return "ok";
-    case FrameVerdict::BadSync: return "bad sync";
-    case FrameVerdict::BadLength: return "bad length";
-    case FrameVerdict::BadZeroByte: return "bad zero byte";
-    case FrameVerdict::BadCheckByte: return "bad check byte";
+    case FrameVerdict::Ok:
+        return "ok";
+    case FrameVerdict::BadSync:
+        return "bad sync";
+    case FrameVerdict::BadLength:
+        return "bad length";
+    case FrameVerdict::BadZeroByte:
+        return "bad zero byte";
+    case FrameVerdict::BadCheckByte:
+        return "bad check byte";
     }
     return "?";
 }

@@ -39,7 +39,8 @@ constexpr std::uint8_t CMD_GET_LEDS = 0xF2;
 constexpr std::uint8_t CMD_STORE_LEDS = 0xF3;
 
 constexpr std::uint8_t STATUS_OK = 0x00;
-constexpr std::uint8_t STATUS_APP_RUNNING = 0xFF; // reply status of CMD_GET_STATE in the application
+constexpr std::uint8_t STATUS_APP_RUNNING =
+    0xFF; // reply status of CMD_GET_STATE in the application
 
 // Name of a command code for traces ("CMD_GET_VERSION"), or nullptr for an unknown code.
 const char* CommandName(std::uint8_t command);
@@ -52,7 +53,9 @@ std::uint8_t Crc8(const std::uint8_t* data, std::size_t length);
 // The hub checks only the first n + 3 frame bytes (sync, length, zero, command and the first
 // n - 1 data bytes): the last data byte, and for n = 0 the command, are outside the check.
 // That coverage is the wire format, so every data-less frame carries 0xA5.
-constexpr std::size_t CheckCoverage(std::size_t n) { return n + 3; }
+constexpr std::size_t CheckCoverage(std::size_t n) {
+    return n + 3;
+}
 
 // The request record that callers of SendFrame fill: byte 1 is the data length n, bytes 4..63
 // the data area. Bytes 0, 2 and 3 are not sent.

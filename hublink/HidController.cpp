@@ -24,8 +24,7 @@ constexpr int READ_TIMEOUT_MS = 50;
 
 const QEvent::Type HandOverEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 const QEvent::Type ScanEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
-const QEvent::Type StartupScanEventType =
-    static_cast<QEvent::Type>(QEvent::registerEventType());
+const QEvent::Type StartupScanEventType = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 } // namespace
 
@@ -155,8 +154,7 @@ void THidDevice::StopReader() {
     for (;;) {
         QCoreApplication::processEvents(QEventLoop::AllEvents);
         std::unique_lock<std::mutex> lock(state->m);
-        if (state->cv.wait_for(lock, std::chrono::milliseconds(2),
-                               [&] { return state->finished; }))
+        if (state->cv.wait_for(lock, std::chrono::milliseconds(2), [&] { return state->finished; }))
             break;
     }
     state->thread.join();
@@ -177,7 +175,8 @@ THidController::THidController(HidBackend& backend, QObject* owner)
     };
     // Notifications may come from any thread; posting is thread-safe, and the scan itself
     // runs on the UI thread. The backend stops calling once the callback is replaced.
-    FBackend.setChangeCallback([this] { QCoreApplication::postEvent(this, new QEvent(ScanEventType)); });
+    FBackend.setChangeCallback(
+        [this] { QCoreApplication::postEvent(this, new QEvent(ScanEventType)); });
     QCoreApplication::postEvent(this, new QEvent(StartupScanEventType));
 }
 
@@ -227,7 +226,9 @@ void THidController::customEvent(QEvent* e) {
     }
 }
 
-bool THidController::Scan() { return ScanImpl(false); }
+bool THidController::Scan() {
+    return ScanImpl(false);
+}
 
 bool THidController::ScanImpl(bool reportAnyway) {
     if (FInScan) {
@@ -262,8 +263,9 @@ bool THidController::ScanImpl(bool reportAnyway) {
             changed = true;
         }
         for (const HidDeviceInfo& info : present) {
-            const bool known = std::any_of(FDevices.begin(), FDevices.end(),
-                                           [&](const THidDevicePtr& d) { return d->Path() == info.path; });
+            const bool known =
+                std::any_of(FDevices.begin(), FDevices.end(),
+                            [&](const THidDevicePtr& d) { return d->Path() == info.path; });
             if (known)
                 continue;
             FDevices.push_back(THidDevicePtr(new THidDevice(this, info)));

@@ -24,9 +24,8 @@ struct ReaderState;
 class THidDevice;
 // An input report handed over on the UI thread: ReportID is the first byte read, Data the
 // others, Size their number.
-using TJvHidDataEvent =
-    std::function<void(THidDevice* HidDev, std::uint8_t ReportID, const std::uint8_t* Data,
-                       std::uint16_t Size)>;
+using TJvHidDataEvent = std::function<void(THidDevice* HidDev, std::uint8_t ReportID,
+                                           const std::uint8_t* Data, std::uint16_t Size)>;
 
 // A HID device as handed out by the layer. A device that leaves the bus and comes back, or is
 // released and taken again, is a new object. Objects are shared: the program may keep one

@@ -20,7 +20,9 @@ public:
 
 } // namespace
 
-HidapiBackend::HidapiBackend() { hid_init(); }
+HidapiBackend::HidapiBackend() {
+    hid_init();
+}
 
 HidapiBackend::~HidapiBackend() {
     FMonitor.reset();
@@ -68,8 +70,8 @@ int HidapiBackend::readTimeout(HidHandle& handle, std::uint8_t* buf, std::size_t
     if (length < 2)
         return -1;
     // The hub's reports are not numbered, so hidraw delivers them without the ID byte.
-    const int n = hid_read_timeout(static_cast<HidapiHandle&>(handle).dev, buf + 1, length - 1,
-                                   timeoutMs);
+    const int n =
+        hid_read_timeout(static_cast<HidapiHandle&>(handle).dev, buf + 1, length - 1, timeoutMs);
     if (n <= 0)
         return n;
     buf[0] = 0;

@@ -117,8 +117,7 @@ int TfrmMain::WaitReply() {
     }
 }
 
-void TfrmMain::DeviceData(THidDevice*, std::uint8_t, const std::uint8_t* Data,
-                          std::uint16_t Size) {
+void TfrmMain::DeviceData(THidDevice*, std::uint8_t, const std::uint8_t* Data, std::uint16_t Size) {
     const std::size_t n = std::min<std::size_t>(Size, FReply.size());
     std::copy(Data, Data + n, FReply.begin());
 }

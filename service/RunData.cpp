@@ -43,4 +43,6 @@ void TfrmMain::chkRefreshClick() {
         tmrRefresh->stop();
 }
 
-void TfrmMain::tmrRefreshTimer() { btnRead->click(); }
+void TfrmMain::tmrRefreshTimer() {
+    btnRead->click();
+}

@@ -13,7 +13,9 @@
 
 namespace {
 
-QColor Argb(quint32 argb) { return QColor::fromRgba(argb); }
+QColor Argb(quint32 argb) {
+    return QColor::fromRgba(argb);
+}
 
 QLinearGradient VerticalGradient(qreal top, qreal bottom, quint32 from, quint32 to) {
     QLinearGradient g(0, top, 0, bottom);
@@ -83,12 +85,23 @@ QPainterPath GlyphPath(qint32 glyph, const TSkinControl& c) {
     const int ty = static_cast<int>(gy);
     QPainterPath p;
     switch (glyph) {
-    case SKIN_ID_MINIMIZE: p = MinimizeGlyph(tx, ty); break;
-    case SKIN_ID_MAXIMIZE: p = MaximizeGlyph(tx, gy); break;
-    case SKIN_ID_RESTORE: p = RestoreGlyph(gx, gy); break;
-    case SKIN_ID_CLOSE: p = CloseGlyph(tx, ty); break;
-    case SKIN_ID_APP: p = AppGlyph(tx, ty); break;
-    default: break;
+    case SKIN_ID_MINIMIZE:
+        p = MinimizeGlyph(tx, ty);
+        break;
+    case SKIN_ID_MAXIMIZE:
+        p = MaximizeGlyph(tx, gy);
+        break;
+    case SKIN_ID_RESTORE:
+        p = RestoreGlyph(gx, gy);
+        break;
+    case SKIN_ID_CLOSE:
+        p = CloseGlyph(tx, ty);
+        break;
+    case SKIN_ID_APP:
+        p = AppGlyph(tx, ty);
+        break;
+    default:
+        break;
     }
     p.setFillRule(Qt::WindingFill);
     return p;
@@ -228,8 +241,7 @@ QRegion TSkinForm::WindowRegion(int w, int h, bool zoomed) {
 
 // ---- drawing --------------------------------------------------------------------------------
 
-QPainterPath TSkinForm::RoundRectPath(qreal x, qreal y, qreal width, qreal height,
-                                      qreal radius) {
+QPainterPath TSkinForm::RoundRectPath(qreal x, qreal y, qreal width, qreal height, qreal radius) {
     const qreal d = 2 * radius;
     // Qt counts angles anticlockwise on screen, so a clockwise sweep is negative.
     QPainterPath p;
@@ -547,22 +559,40 @@ void TSkinForm::SkinClick(qint32 id, qint32 index) {
     case SKIN_ID_APP:
         QCoreApplication::postEvent(this, new TSkinMessage(WM_SKIN_COMMAND, id, index));
         return;
-    case SKIN_ID_CLOSE: code = SC_CLOSE; break;
-    case SKIN_ID_RESTORE: code = SC_RESTORE; break;
-    case SKIN_ID_MAXIMIZE: code = SC_MAXIMIZE; break;
-    case SKIN_ID_MINIMIZE: code = SC_MINIMIZE; break;
-    default: return;
+    case SKIN_ID_CLOSE:
+        code = SC_CLOSE;
+        break;
+    case SKIN_ID_RESTORE:
+        code = SC_RESTORE;
+        break;
+    case SKIN_ID_MAXIMIZE:
+        code = SC_MAXIMIZE;
+        break;
+    case SKIN_ID_MINIMIZE:
+        code = SC_MINIMIZE;
+        break;
+    default:
+        return;
     }
     QCoreApplication::postEvent(this, new TSkinMessage(WM_SKIN_SYSCOMMAND, code, 0));
 }
 
 void TSkinForm::SysCommand(int code) {
     switch (code) {
-    case SC_CLOSE: close(); break;
-    case SC_RESTORE: showNormal(); break;
-    case SC_MAXIMIZE: showMaximized(); break;
-    case SC_MINIMIZE: showMinimized(); break;
-    default: break;
+    case SC_CLOSE:
+        close();
+        break;
+    case SC_RESTORE:
+        showNormal();
+        break;
+    case SC_MAXIMIZE:
+        showMaximized();
+        break;
+    case SC_MINIMIZE:
+        showMinimized();
+        break;
+    default:
+        break;
     }
 }
 

@@ -26,13 +26,12 @@ public:
 
     // Loads the background picture from the resources; (x, y, width, height) is its stretching
     // centre for windows larger than the picture. Stores the centre and redraws in any case.
-    void SetBackgroundImage(const QString& resName, const QString& resType, int x, int y,
-                            int width, int height);
+    void SetBackgroundImage(const QString& resName, const QString& resType, int x, int y, int width,
+                            int height);
     // Same with a picture already decoded (a null image means none).
     void SetBackgroundQImage(const QImage& image, int x, int y, int width, int height);
 
-    void AddModule(int id, const QString& caption, const QString& resName,
-                   const QString& resType) {
+    void AddModule(int id, const QString& caption, const QString& resName, const QString& resType) {
         TSkinElements::AddModule(id, caption, resName, resType);
     }
     using TSkinElements::SelectModule;

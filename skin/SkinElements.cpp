@@ -24,8 +24,8 @@ std::optional<QImage> LoadResourceImage(const QString& resName, const QString& r
     }
 }
 
-qint32 TSkinElements::AddControl(quint8 kind, qint32 left, qint32 top, qint32 width,
-                                 qint32 height, qint32 id) {
+qint32 TSkinElements::AddControl(quint8 kind, qint32 left, qint32 top, qint32 width, qint32 height,
+                                 qint32 id) {
     FControls.emplace_back();
     const qint32 index = FControlCount;
     FControlCount = static_cast<qint32>(FControls.size());
@@ -77,8 +77,7 @@ void TSkinElements::SetControlCaption(qint32 index, const QString& caption) {
     }
 }
 
-void TSkinElements::LoadControlImage(qint32 index, const QString& resName,
-                                     const QString& resType) {
+void TSkinElements::LoadControlImage(qint32 index, const QString& resName, const QString& resType) {
     if (!IsValidIndex(index))
         return;
     TSkinControl& c = FControls[index];
@@ -140,7 +139,9 @@ void TSkinElements::MoveFlag(qint32& current, qint32 index, bool TSkinControl::*
     }
 }
 
-void TSkinElements::SetHoverIndex(qint32 index) { MoveFlag(FHoverIndex, index, &TSkinControl::Hover); }
+void TSkinElements::SetHoverIndex(qint32 index) {
+    MoveFlag(FHoverIndex, index, &TSkinControl::Hover);
+}
 
 void TSkinElements::SetPressedIndex(qint32 index) {
     MoveFlag(FPressedIndex, index, &TSkinControl::Pressed);

@@ -66,8 +66,7 @@ public:
     TSkinElements(const TSkinElements&) = delete;
     TSkinElements& operator=(const TSkinElements&) = delete;
 
-    qint32 AddControl(quint8 kind, qint32 left, qint32 top, qint32 width, qint32 height,
-                      qint32 id);
+    qint32 AddControl(quint8 kind, qint32 left, qint32 top, qint32 width, qint32 height, qint32 id);
     void SetControlBounds(qint32 index, qint32 left, qint32 top, qint32 width, qint32 height);
     qint32 IndexOfId(qint32 id) const;
     qint32 HitTest(qint32 x, qint32 y) const;

@@ -29,7 +29,8 @@ QStringList SplitFirmwareLines(const QByteArray& text) {
 }
 
 QStringList LoadFirmwareLines() {
-    const std::optional<QByteArray> text = FindResource(QStringLiteral("APP"), QStringLiteral("appbin"));
+    const std::optional<QByteArray> text =
+        FindResource(QStringLiteral("APP"), QStringLiteral("appbin"));
     return text ? SplitFirmwareLines(*text) : QStringList{};
 }
 
@@ -110,13 +111,20 @@ ParseResult ParseFirmwareLine(const QString& line) {
 
 const char* ParseErrorName(ParseError error) {
     switch (error) {
-    case ParseError::None: return "None";
-    case ParseError::LineTooShort: return "LineTooShort";
-    case ParseError::TypeNotHex: return "TypeNotHex";
-    case ParseError::CountNotHex: return "CountNotHex";
-    case ParseError::CountOutOfRange: return "CountOutOfRange";
-    case ParseError::DataNotHex: return "DataNotHex";
-    case ParseError::AddressNotHex: return "AddressNotHex";
+    case ParseError::None:
+        return "None";
+    case ParseError::LineTooShort:
+        return "LineTooShort";
+    case ParseError::TypeNotHex:
+        return "TypeNotHex";
+    case ParseError::CountNotHex:
+        return "CountNotHex";
+    case ParseError::CountOutOfRange:
+        return "CountOutOfRange";
+    case ParseError::DataNotHex:
+        return "DataNotHex";
+    case ParseError::AddressNotHex:
+        return "AddressNotHex";
     }
     return "?";
 }

@@ -48,7 +48,7 @@ enum class ParseStatus {
 
 enum class ParseError {
     None,
-    LineTooShort,    // fewer characters than the type, the count or the count's data need
+    LineTooShort, // fewer characters than the type, the count or the count's data need
     TypeNotHex,
     CountNotHex,
     CountOutOfRange, // count outside MIN_RECORD_COUNT..MAX_RECORD_COUNT

@@ -47,7 +47,9 @@ void PauseServingEvents(int ms) {
     }
 }
 
-void Log(QPlainTextEdit* log, const char* text) { log->appendPlainText(QString::fromUtf8(text)); }
+void Log(QPlainTextEdit* log, const char* text) {
+    log->appendPlainText(QString::fromUtf8(text));
+}
 
 // Appends to the last line instead of starting a new one.
 void AppendToLastLine(QPlainTextEdit* log, const char* text) {

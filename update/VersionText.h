@@ -28,6 +28,8 @@ quint32 VersionFromReply(const std::uint8_t* reply);
 QString VersionTextFromReply(const std::uint8_t* reply);
 
 // An update is offered when the hub runs an older version than the built-in one (unsigned).
-constexpr bool IsUpdateAvailable(quint32 hubVersion) { return hubVersion < FIRMWARE_VERSION; }
+constexpr bool IsUpdateAvailable(quint32 hubVersion) {
+    return hubVersion < FIRMWARE_VERSION;
+}
 
 } // namespace hidiap

@@ -48,15 +48,15 @@ TEST(StartUp, StateRightAfterStartWithAndWithoutAHub) {
 TEST(StartUp, RunTimeTextsAreExact) {
     HubWindow hw(false);
     TfrmMain& w = *hw.w;
-    const QString help = QStringLiteral(
-        "支持 Aviren1 电池管家\r\n\r\n升级指南:\r\n"
-        "步骤1: 使用Micro USB线将电池管家连上电脑，不需要连接充电器。\r\n"
-        "            此时红灯闪烁。\r\n"
-        "步骤2: 在升级页面中点击[检查版本]按钮，将显示是否有新版本.\r\n"
-        "步骤3: 点击[升级]按钮开始升级.\r\n\r\n注意:\r\n"
-        "1. 只支持一个电池管家升级，请不要同时连接两个设备;\r\n"
-        "2. 升级时请勿断开USB线;\r\n"
-        "3. 如果升级失败，请拔掉USB重试.");
+    const QString help =
+        QStringLiteral("支持 Aviren1 电池管家\r\n\r\n升级指南:\r\n"
+                       "步骤1: 使用Micro USB线将电池管家连上电脑，不需要连接充电器。\r\n"
+                       "            此时红灯闪烁。\r\n"
+                       "步骤2: 在升级页面中点击[检查版本]按钮，将显示是否有新版本.\r\n"
+                       "步骤3: 点击[升级]按钮开始升级.\r\n\r\n注意:\r\n"
+                       "1. 只支持一个电池管家升级，请不要同时连接两个设备;\r\n"
+                       "2. 升级时请勿断开USB线;\r\n"
+                       "3. 如果升级失败，请拔掉USB重试.");
     EXPECT_EQ(texts::HelpText(), help);
     EXPECT_EQ(texts::HelpText().split(QStringLiteral("\r\n")).size(), 12);
     EXPECT_EQ(w.lblHelp->text(), texts::ToWidgetText(help));

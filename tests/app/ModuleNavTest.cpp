@@ -83,12 +83,9 @@ TEST(ModuleBar, CommandsWithoutAButton) {
     // 102 selects a module that does not exist: nothing marked, page kept.
     Command(w, 101, ModuleIndex(w, 101));
     const Case cases[] = {
-        {102, w.rztbshtUpdate, {}},
-        {101, w.rztbshtUpdate, {101}},
-        {103, w.rztbshtTool, {}},
-        {104, w.rztbshtTool, {}},
-        {100, w.rztbshtHome, {100}},
-        {-5, w.rztbshtHome, {100}}, // the app button
+        {102, w.rztbshtUpdate, {}},  {101, w.rztbshtUpdate, {101}},
+        {103, w.rztbshtTool, {}},    {104, w.rztbshtTool, {}},
+        {100, w.rztbshtHome, {100}}, {-5, w.rztbshtHome, {100}}, // the app button
         {999, w.rztbshtHome, {100}},
     };
     for (const Case& c : cases) {

@@ -21,7 +21,8 @@ TEST_F(HubTest, ReaderThreadAndWriterKeepRepliesInOrder) {
         ASSERT_EQ((*reply)[4], cmd) << i;
     }
     EXPECT_EQ(hub.trace().countSent(CMD_GET_LEDS), 50u);
-    // The write handle is never read: it keeps the first reports and drops the rest, as hidraw does.
+    // The write handle is never read: it keeps the first reports and drops the rest, as hidraw
+    // does.
     EXPECT_EQ(hub.droppedReports(), 200u - EmulatedBus::DEFAULT_QUEUE_CAPACITY);
 }
 

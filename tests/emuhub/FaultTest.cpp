@@ -77,11 +77,12 @@ struct StatusCase {
     int occurrence;
     std::uint8_t status;
     std::optional<Bytes> data;
-    std::vector<int> statuses;  // of four requests of the command
+    std::vector<int> statuses;                // of four requests of the command
     std::optional<std::uint8_t> byte5OfFault; // reply byte 5 of the faulted reply
 };
-void PrintTo(const StatusCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const StatusCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class StatusFaults : public Faults, public ::testing::WithParamInterface<StatusCase> {};
 
@@ -101,10 +102,11 @@ TEST_P(StatusFaults, ReplaceTheStatusOfTheirOccurrence) {
 
 INSTANTIATE_TEST_SUITE_P(
     Statuses, StatusFaults,
-    ::testing::Values(StatusCase{"SecondLedRead", CMD_GET_LEDS, 2, 1, std::nullopt, {0, 1, 0, 0}, std::nullopt},
-                      StatusCase{"EveryVersion", CMD_GET_VERSION, 0, 7, std::nullopt, {7, 7, 7, 7}, std::nullopt},
-                      // status 0 with byte 5 = 2: neither run state
-                      StatusCase{"StateZeroWithTwo", CMD_GET_STATE, 1, 0, Bytes{2}, {0, 0xFF, 0xFF, 0xFF}, 2}),
+    ::testing::Values(
+        StatusCase{"SecondLedRead", CMD_GET_LEDS, 2, 1, std::nullopt, {0, 1, 0, 0}, std::nullopt},
+        StatusCase{"EveryVersion", CMD_GET_VERSION, 0, 7, std::nullopt, {7, 7, 7, 7}, std::nullopt},
+        // status 0 with byte 5 = 2: neither run state
+        StatusCase{"StateZeroWithTwo", CMD_GET_STATE, 1, 0, Bytes{2}, {0, 0xFF, 0xFF, 0xFF}, 2}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Faults, StatusFaultOnARecordFrame) {
@@ -125,7 +127,8 @@ TEST_F(Faults, UnplugAfterKRecords) {
     hub.unplugAfterRecords(3);
     for (std::uint16_t i = 0; i < 2; ++i)
         ASSERT_EQ(host->sendRecord(0x2000 + 16 * i, {std::uint8_t(i)}), std::make_pair(0, 0));
-    EXPECT_EQ(host->sendRecord(0x2020, {2}), std::make_pair(0, -1)) << "the third record gets no reply";
+    EXPECT_EQ(host->sendRecord(0x2020, {2}), std::make_pair(0, -1))
+        << "the third record gets no reply";
     EXPECT_FALSE(hub.isPlugged());
     EXPECT_TRUE(host->waitReaderFailed(Ms(200)));
     EXPECT_EQ(hub.receivedImage().size(), 3u);
@@ -187,7 +190,8 @@ TEST_F(Faults, PermissionDeniedOnOpen) {
     EXPECT_EQ(bus.open(hub.path(), &result), nullptr);
     EXPECT_EQ(result, OpenResult::PermissionDenied);
     EXPECT_EQ(bus.enumerate().size(), 1u) << "still listed";
-    EXPECT_EQ(host->status(CMD_GET_STATE), STATUS_APP_RUNNING) << "handles opened before keep working";
+    EXPECT_EQ(host->status(CMD_GET_STATE), STATUS_APP_RUNNING)
+        << "handles opened before keep working";
     hub.setOpenDenied(false);
     EXPECT_NE(bus.open(hub.path(), &result), nullptr);
     EXPECT_EQ(result, OpenResult::Ok);
@@ -243,7 +247,8 @@ TEST_P(Injected, ReportsArriveAsGiven) {
 
 INSTANTIATE_TEST_SUITE_P(Reports, Injected,
                          ::testing::Values(Bytes{0x00}, Bytes{0x00, 0xAA, 0x06, 0x00, 0x01},
-                                           Bytes(65, 0x55), Bytes(65, 0x00), Bytes{0x00, 0x55, 0x06, 0x00, 0x04, 0x00}));
+                                           Bytes(65, 0x55), Bytes(65, 0x00),
+                                           Bytes{0x00, 0x55, 0x06, 0x00, 0x04, 0x00}));
 
 TEST_F(Faults, InjectRefusesWhatNoReportCanBe) {
     EXPECT_FALSE(hub.injectReport({}));

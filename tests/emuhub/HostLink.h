@@ -74,7 +74,8 @@ public:
         return r;
     }
 
-    std::optional<Bytes> exchange(std::uint8_t command, const Bytes& data = {}, Ms timeout = Ms(500)) {
+    std::optional<Bytes> exchange(std::uint8_t command, const Bytes& data = {},
+                                  Ms timeout = Ms(500)) {
         if (send(command, data) < 0)
             return std::nullopt;
         return next(timeout);
@@ -185,7 +186,9 @@ private:
 // A bus with one hub, quick re-enumeration so scenarios stay short.
 class HubTest : public ::testing::Test {
 protected:
-    HubTest() : hub(bus.addHub("hub1")) { hub.setReenumerationDelays(emuhub::Ms(20), emuhub::Ms(20)); }
+    HubTest() : hub(bus.addHub("hub1")) {
+        hub.setReenumerationDelays(emuhub::Ms(20), emuhub::Ms(20));
+    }
 
     std::unique_ptr<HostLink> connect() {
         auto link = std::make_unique<HostLink>(bus, hub.path());

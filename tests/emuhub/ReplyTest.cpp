@@ -32,8 +32,9 @@ struct ReplyCase {
     Bytes request;
     Bytes frame; // significant bytes; the rest of the 64 must be zero
 };
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class ReplyBytes : public HubTest, public ::testing::WithParamInterface<ReplyCase> {};
 
@@ -55,37 +56,93 @@ TEST_P(ReplyBytes, MatchByteForByte) {
 
 INSTANTIATE_TEST_SUITE_P(
     Commands, ReplyBytes,
-    ::testing::Values(
-        ReplyCase{"VersionNoData", HubMode::Application, CMD_GET_VERSION, {},
-                  {0x55, 0x0A, 0x00, 0x01, 0x00, 0x11, 0x14, 0x12, 0x25, 0x31}},
-        ReplyCase{"VersionOneByte", HubMode::Application, CMD_GET_VERSION, {0x00},
-                  {0x55, 0x0A, 0x00, 0x01, 0x00, 0x11, 0x14, 0x12, 0x25, 0x31}},
-        ReplyCase{"StateApplication", HubMode::Application, CMD_GET_STATE, {},
-                  {0x55, 0x06, 0x00, 0x04, 0xFF, 0xD3}},
-        ReplyCase{"RunData", HubMode::Application, CMD_GET_RUNDATA, {},
-                  {0x55, 0x10, 0x00, 0x10, 0x00, 0x34, 0x12, 0xFF, 0xFF, 0x03, 0x07, 0x50, 0x09,
-                   0x08, 0x07, 0x91}},
-        ReplyCase{"Leds", HubMode::Application, CMD_GET_LEDS, {},
-                  {0x55, 0x0E, 0x00, 0xF2, 0x00, 0x0A, 0x14, 0x1E, 0x28, 0x32, 0x3C, 0x46, 0xC8, 0xBE}},
-        ReplyCase{"SetLed", HubMode::Application, CMD_SET_LED, {1, 50}, {0x55, 0x06, 0x00, 0xF1, 0x00, 0x16}},
-        ReplyCase{"StoreLeds", HubMode::Application, CMD_STORE_LEDS, {}, {0x55, 0x06, 0x00, 0xF3, 0x00, 0x18}},
-        ReplyCase{"EnterUpdate", HubMode::Application, CMD_ENTER_UPDATE, {}, {0x55, 0x06, 0x00, 0x07, 0x00, 0xDA}},
-        ReplyCase{"RestartApplication", HubMode::Application, CMD_RESTART, {}, {0x55, 0x06, 0x00, 0x0B, 0x00, 0xFE}},
-        ReplyCase{"RecordInApplicationRefused", HubMode::Application, CMD_DATA, {0, 0, 0, 0, 1},
-                  {0x55, 0x06, 0x00, 0x09, 0x01, 0xF0}},
-        ReplyCase{"UnknownCommandRefused", HubMode::Application, 0x33, {}, {0x55, 0x06, 0x00, 0x33, 0x01, 0x56}},
-        ReplyCase{"SetLedChannelNineRefused", HubMode::Application, CMD_SET_LED, {9, 50},
-                  {0x55, 0x06, 0x00, 0xF1, 0x01, 0x16}},
-        ReplyCase{"StateBootLoader", HubMode::BootLoader, CMD_GET_STATE, {},
-                  {0x55, 0x07, 0x00, 0x04, 0x00, 0x01, 0x21}},
-        ReplyCase{"EnterUpdateInBootLoader", HubMode::BootLoader, CMD_ENTER_UPDATE, {},
-                  {0x55, 0x06, 0x00, 0x07, 0x00, 0xDA}},
-        ReplyCase{"DataInBootLoader", HubMode::BootLoader, CMD_DATA, {0, 0, 0, 0, 0xAB},
-                  {0x55, 0x06, 0x00, 0x09, 0x00, 0xF0}},
-        ReplyCase{"VersionInBootLoaderRefused", HubMode::BootLoader, CMD_GET_VERSION, {},
-                  {0x55, 0x06, 0x00, 0x01, 0x01, 0xC8}},
-        ReplyCase{"LedsInBootLoaderRefused", HubMode::BootLoader, CMD_GET_LEDS, {},
-                  {0x55, 0x06, 0x00, 0xF2, 0x01, 0x1F}}),
+    ::testing::Values(ReplyCase{"VersionNoData",
+                                HubMode::Application,
+                                CMD_GET_VERSION,
+                                {},
+                                {0x55, 0x0A, 0x00, 0x01, 0x00, 0x11, 0x14, 0x12, 0x25, 0x31}},
+                      ReplyCase{"VersionOneByte",
+                                HubMode::Application,
+                                CMD_GET_VERSION,
+                                {0x00},
+                                {0x55, 0x0A, 0x00, 0x01, 0x00, 0x11, 0x14, 0x12, 0x25, 0x31}},
+                      ReplyCase{"StateApplication",
+                                HubMode::Application,
+                                CMD_GET_STATE,
+                                {},
+                                {0x55, 0x06, 0x00, 0x04, 0xFF, 0xD3}},
+                      ReplyCase{"RunData",
+                                HubMode::Application,
+                                CMD_GET_RUNDATA,
+                                {},
+                                {0x55, 0x10, 0x00, 0x10, 0x00, 0x34, 0x12, 0xFF, 0xFF, 0x03, 0x07,
+                                 0x50, 0x09, 0x08, 0x07, 0x91}},
+                      ReplyCase{"Leds",
+                                HubMode::Application,
+                                CMD_GET_LEDS,
+                                {},
+                                {0x55, 0x0E, 0x00, 0xF2, 0x00, 0x0A, 0x14, 0x1E, 0x28, 0x32, 0x3C,
+                                 0x46, 0xC8, 0xBE}},
+                      ReplyCase{"SetLed",
+                                HubMode::Application,
+                                CMD_SET_LED,
+                                {1, 50},
+                                {0x55, 0x06, 0x00, 0xF1, 0x00, 0x16}},
+                      ReplyCase{"StoreLeds",
+                                HubMode::Application,
+                                CMD_STORE_LEDS,
+                                {},
+                                {0x55, 0x06, 0x00, 0xF3, 0x00, 0x18}},
+                      ReplyCase{"EnterUpdate",
+                                HubMode::Application,
+                                CMD_ENTER_UPDATE,
+                                {},
+                                {0x55, 0x06, 0x00, 0x07, 0x00, 0xDA}},
+                      ReplyCase{"RestartApplication",
+                                HubMode::Application,
+                                CMD_RESTART,
+                                {},
+                                {0x55, 0x06, 0x00, 0x0B, 0x00, 0xFE}},
+                      ReplyCase{"RecordInApplicationRefused",
+                                HubMode::Application,
+                                CMD_DATA,
+                                {0, 0, 0, 0, 1},
+                                {0x55, 0x06, 0x00, 0x09, 0x01, 0xF0}},
+                      ReplyCase{"UnknownCommandRefused",
+                                HubMode::Application,
+                                0x33,
+                                {},
+                                {0x55, 0x06, 0x00, 0x33, 0x01, 0x56}},
+                      ReplyCase{"SetLedChannelNineRefused",
+                                HubMode::Application,
+                                CMD_SET_LED,
+                                {9, 50},
+                                {0x55, 0x06, 0x00, 0xF1, 0x01, 0x16}},
+                      ReplyCase{"StateBootLoader",
+                                HubMode::BootLoader,
+                                CMD_GET_STATE,
+                                {},
+                                {0x55, 0x07, 0x00, 0x04, 0x00, 0x01, 0x21}},
+                      ReplyCase{"EnterUpdateInBootLoader",
+                                HubMode::BootLoader,
+                                CMD_ENTER_UPDATE,
+                                {},
+                                {0x55, 0x06, 0x00, 0x07, 0x00, 0xDA}},
+                      ReplyCase{"DataInBootLoader",
+                                HubMode::BootLoader,
+                                CMD_DATA,
+                                {0, 0, 0, 0, 0xAB},
+                                {0x55, 0x06, 0x00, 0x09, 0x00, 0xF0}},
+                      ReplyCase{"VersionInBootLoaderRefused",
+                                HubMode::BootLoader,
+                                CMD_GET_VERSION,
+                                {},
+                                {0x55, 0x06, 0x00, 0x01, 0x01, 0xC8}},
+                      ReplyCase{"LedsInBootLoaderRefused",
+                                HubMode::BootLoader,
+                                CMD_GET_LEDS,
+                                {},
+                                {0x55, 0x06, 0x00, 0xF2, 0x01, 0x1F}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HubTest, SetLedChangesOnlyItsLiveChannelAndKeepsValuesAbove100) {
@@ -117,8 +174,9 @@ struct BadReport {
     std::uint8_t value;
     ReportCheck check;
 };
-void PrintTo(const BadReport& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const BadReport& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class BadReports : public HubTest, public ::testing::WithParamInterface<BadReport> {};
 
@@ -146,19 +204,18 @@ TEST_P(BadReports, GetNoReplyAndAreTraced) {
 
 INSTANTIATE_TEST_SUITE_P(
     FrameRules, BadReports,
-    ::testing::Values(
-        BadReport{"Good", 65, 0, 0x00, ReportCheck::Ok},
-        // the last data byte lies outside the check: changing it keeps the frame good
-        BadReport{"LastDataByteNotCovered", 65, 5, 0x7E, ReportCheck::Ok},
-        BadReport{"WithoutReportId", 64, 0, 0x00, ReportCheck::BadReportLength},
-        BadReport{"TooLong", 66, 0, 0x00, ReportCheck::BadReportLength},
-        BadReport{"ReportIdOne", 65, 0, 0x01, ReportCheck::BadReportId},
-        BadReport{"Sync", 65, 1, 0x54, ReportCheck::BadSync},
-        BadReport{"LengthFour", 65, 2, 0x04, ReportCheck::BadLength},
-        BadReport{"LengthSixtyFive", 65, 2, 0x41, ReportCheck::BadLength},
-        BadReport{"ZeroByte", 65, 3, 0x01, ReportCheck::BadZeroByte},
-        BadReport{"CheckByte", 65, 6, 0xC9, ReportCheck::BadCheckByte},
-        BadReport{"CommandCovered", 65, 4, 0x04, ReportCheck::BadCheckByte}),
+    ::testing::Values(BadReport{"Good", 65, 0, 0x00, ReportCheck::Ok},
+                      // the last data byte lies outside the check: changing it keeps the frame good
+                      BadReport{"LastDataByteNotCovered", 65, 5, 0x7E, ReportCheck::Ok},
+                      BadReport{"WithoutReportId", 64, 0, 0x00, ReportCheck::BadReportLength},
+                      BadReport{"TooLong", 66, 0, 0x00, ReportCheck::BadReportLength},
+                      BadReport{"ReportIdOne", 65, 0, 0x01, ReportCheck::BadReportId},
+                      BadReport{"Sync", 65, 1, 0x54, ReportCheck::BadSync},
+                      BadReport{"LengthFour", 65, 2, 0x04, ReportCheck::BadLength},
+                      BadReport{"LengthSixtyFive", 65, 2, 0x41, ReportCheck::BadLength},
+                      BadReport{"ZeroByte", 65, 3, 0x01, ReportCheck::BadZeroByte},
+                      BadReport{"CheckByte", 65, 6, 0xC9, ReportCheck::BadCheckByte},
+                      BadReport{"CommandCovered", 65, 4, 0x04, ReportCheck::BadCheckByte}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(HubTest, ReplyLatencyIsHonoured) {
@@ -206,7 +263,8 @@ TEST_F(HubTest, DecoysAndASecondHubShareTheBus) {
     EXPECT_EQ(std::count(ids.begin(), ids.end(), std::make_pair(HUB_VENDOR_ID, HUB_PRODUCT_ID)), 2);
     EXPECT_NE(hub.path(), second.path());
 
-    for (EmulatedDevice* decoy : {static_cast<EmulatedDevice*>(&mouse), static_cast<EmulatedDevice*>(&sameVendor)}) {
+    for (EmulatedDevice* decoy :
+         {static_cast<EmulatedDevice*>(&mouse), static_cast<EmulatedDevice*>(&sameVendor)}) {
         HostLink host(bus, decoy->path());
         ASSERT_TRUE(host.ok());
         EXPECT_FALSE(host.exchange(CMD_GET_VERSION, {}, Ms(60))) << decoy->name() << " answered";

@@ -24,7 +24,9 @@ std::vector<ImageRecord> SmallImage() {
     return image;
 }
 
-Version VersionIn(const Bytes& reply) { return {reply[6], reply[7], reply[8], reply[9]}; }
+Version VersionIn(const Bytes& reply) {
+    return {reply[6], reply[7], reply[8], reply[9]};
+}
 
 class UpdateFlow : public HubTest {
 protected:
@@ -146,10 +148,17 @@ class ImageVariants : public UpdateFlow, public ::testing::WithParamInterface<in
 TEST_P(ImageVariants, OnlyTheExpectedImageCountsAsComplete) {
     std::vector<ImageRecord> sent = SmallImage();
     switch (GetParam()) {
-    case 0: break;
-    case 1: sent.pop_back(); break;
-    case 2: sent.push_back({0x4000, {1}}); break;
-    case 3: std::swap(sent[1], sent[2]); break;
+    case 0:
+        break;
+    case 1:
+        sent.pop_back();
+        break;
+    case 2:
+        sent.push_back({0x4000, {1}});
+        break;
+    case 3:
+        std::swap(sent[1], sent[2]);
+        break;
     }
     const bool complete = GetParam() == 0;
     hub.setStoredLeds(CALIBRATION);
@@ -170,7 +179,8 @@ INSTANTIATE_TEST_SUITE_P(Images, ImageVariants, ::testing::Values(0, 1, 2, 3));
 TEST_F(UpdateFlow, OnlyStoredLedsSurvivePowerUp) {
     for (const bool store : {false, true}) {
         for (const bool viaRestart : {false, true}) {
-            SCOPED_TRACE(std::string(store ? "stored" : "not stored") + (viaRestart ? ", restart" : ", replug"));
+            SCOPED_TRACE(std::string(store ? "stored" : "not stored") +
+                         (viaRestart ? ", restart" : ", replug"));
             hub.setStoredLeds(CALIBRATION);
             hub.plug();
             auto link = connect();
@@ -207,8 +217,9 @@ struct PairingCase {
     std::vector<ImageRecord> stored;
     bool protocolError;
 };
-void PrintTo(const PairingCase& c, std::ostream* os) { *os << c.name; }
-
+void PrintTo(const PairingCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class Pairing : public UpdateFlow, public ::testing::WithParamInterface<PairingCase> {};
 
@@ -218,7 +229,8 @@ TEST_P(Pairing, IsCheckedFrameByFrame) {
     hub.plug();
     auto boot = connect();
     for (std::size_t i = 0; i < c.steps.size(); ++i)
-        EXPECT_EQ(boot->status(c.steps[i].command, c.steps[i].data), c.steps[i].status) << "step " << i;
+        EXPECT_EQ(boot->status(c.steps[i].command, c.steps[i].data), c.steps[i].status)
+            << "step " << i;
     EXPECT_EQ(hub.receivedImage(), c.stored);
     const Trace trace = hub.trace();
     EXPECT_EQ(trace.count(TraceKind::ProtocolError) > 0, c.protocolError) << trace.dump();
@@ -236,22 +248,49 @@ const Bytes D3{0xA1, 0xB2, 0xC3};
 INSTANTIATE_TEST_SUITE_P(
     RecordFrames, Pairing,
     ::testing::Values(
-        PairingCase{"Pair", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, D3), 0}}, {{0x2010, D3}}, false},
-        PairingCase{"RecordWithoutData", {{CMD_DATA, Z4, 0}, {CMD_ADDR_DATA, AD, 0}}, {{0x2010, {}}}, false},
+        PairingCase{"Pair",
+                    {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, D3), 0}},
+                    {{0x2010, D3}},
+                    false},
+        PairingCase{"RecordWithoutData",
+                    {{CMD_DATA, Z4, 0}, {CMD_ADDR_DATA, AD, 0}},
+                    {{0x2010, {}}},
+                    false},
         PairingCase{"AddressFrameFirst", {{CMD_ADDR_DATA, Cat(AD, D3), 2}}, {}, true},
         PairingCase{"DataFrameNotZeroPrefixed", {{CMD_DATA, Cat({0, 0, 1, 0}, D3), 2}}, {}, true},
         PairingCase{"DataFrameTooShort", {{CMD_DATA, {0, 0}, 2}}, {}, true},
-        PairingCase{"OtherData", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, {0xA1, 0xB2, 0xC4}), 2}}, {}, true},
-        PairingCase{"OtherLength", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, {0xA1, 0xB2}), 2}}, {}, true},
-        PairingCase{"UpperAddressBytes", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat({0x10, 0x20, 1, 0}, D3), 2}}, {}, true},
-        PairingCase{"TwoDataFrames", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_DATA, Cat(Z4, {7}), 2}}, {}, true},
-        PairingCase{"DataRepeated", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, D3), 0}},
-                    {{0x2010, D3}}, false},
-        PairingCase{"AddressFrameRepeated", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, D3), 0}, {CMD_ADDR_DATA, Cat(AD, D3), 0}},
-                    {{0x2010, D3}}, false},
+        PairingCase{"OtherData",
+                    {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, {0xA1, 0xB2, 0xC4}), 2}},
+                    {},
+                    true},
+        PairingCase{"OtherLength",
+                    {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, {0xA1, 0xB2}), 2}},
+                    {},
+                    true},
+        PairingCase{"UpperAddressBytes",
+                    {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat({0x10, 0x20, 1, 0}, D3), 2}},
+                    {},
+                    true},
+        PairingCase{
+            "TwoDataFrames", {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_DATA, Cat(Z4, {7}), 2}}, {}, true},
+        PairingCase{"DataRepeated",
+                    {{CMD_DATA, Cat(Z4, D3), 0},
+                     {CMD_DATA, Cat(Z4, D3), 0},
+                     {CMD_ADDR_DATA, Cat(AD, D3), 0}},
+                    {{0x2010, D3}},
+                    false},
+        PairingCase{"AddressFrameRepeated",
+                    {{CMD_DATA, Cat(Z4, D3), 0},
+                     {CMD_ADDR_DATA, Cat(AD, D3), 0},
+                     {CMD_ADDR_DATA, Cat(AD, D3), 0}},
+                    {{0x2010, D3}},
+                    false},
         PairingCase{"AddressFrameOfAnotherRecordRepeated",
-                    {{CMD_DATA, Cat(Z4, D3), 0}, {CMD_ADDR_DATA, Cat(AD, D3), 0}, {CMD_ADDR_DATA, Cat({0x20, 0x20, 0, 0}, D3), 2}},
-                    {{0x2010, D3}}, true}),
+                    {{CMD_DATA, Cat(Z4, D3), 0},
+                     {CMD_ADDR_DATA, Cat(AD, D3), 0},
+                     {CMD_ADDR_DATA, Cat({0x20, 0x20, 0, 0}, D3), 2}},
+                    {{0x2010, D3}},
+                    true}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

@@ -35,22 +35,30 @@ QStringList LogOf(Way way) {
     case Way::Done:
         return {T(ut::ENTER_UPDATE), T(ut::UPDATING), T(ut::RESTARTING) + T(ut::RESTART_OK),
                 T(ut::DONE)};
-    case Way::StateError: return {T(ut::ENTER_UPDATE), T(ut::STATE_ERROR)};
-    case Way::Timeout: return {T(ut::ENTER_UPDATE), T(ut::UPDATING), T(ut::TIMEOUT)};
+    case Way::StateError:
+        return {T(ut::ENTER_UPDATE), T(ut::STATE_ERROR)};
+    case Way::Timeout:
+        return {T(ut::ENTER_UPDATE), T(ut::UPDATING), T(ut::TIMEOUT)};
     case Way::Failed:
         return {T(ut::ENTER_UPDATE), T(ut::UPDATING), T(ut::RESTARTING), T(ut::FAILED)};
-    case Way::AnyOfTheTable: break;
+    case Way::AnyOfTheTable:
+        break;
     }
     return {};
 }
 
 QString StatusOf(Way way) {
     switch (way) {
-    case Way::Done: return T(ut::DONE);
-    case Way::StateError: return T(ut::STATE_ERROR);
-    case Way::Timeout: return T(ut::UPDATING); // the time-out path shows no status of its own
-    case Way::Failed: return T(ut::FAILED);
-    case Way::AnyOfTheTable: break;
+    case Way::Done:
+        return T(ut::DONE);
+    case Way::StateError:
+        return T(ut::STATE_ERROR);
+    case Way::Timeout:
+        return T(ut::UPDATING); // the time-out path shows no status of its own
+    case Way::Failed:
+        return T(ut::FAILED);
+    case Way::AnyOfTheTable:
+        break;
     }
     return {};
 }
@@ -65,27 +73,32 @@ Way WayOfLog(const QStringList& log) {
 
 const char* WayName(Way w) {
     switch (w) {
-    case Way::Done: return "success";
-    case Way::StateError: return "boot loader not seen";
-    case Way::Timeout: return "record frame failed";
-    case Way::Failed: return "restart not confirmed";
-    case Way::AnyOfTheTable: break;
+    case Way::Done:
+        return "success";
+    case Way::StateError:
+        return "boot loader not seen";
+    case Way::Timeout:
+        return "record frame failed";
+    case Way::Failed:
+        return "restart not confirmed";
+    case Way::AnyOfTheTable:
+        break;
     }
     return "none of the table";
 }
 
 // How the user gets the hub going again before the second update.
 enum class Replug {
-    No,           // the hub is on the bus and answers: just click again
-    App,          // unplug (if still there) and plug in again; it powers up in its application
-    BootLoader,   // the same, and it powers up in its boot loader (an image left incomplete)
+    No,         // the hub is on the bus and answers: just click again
+    App,        // unplug (if still there) and plug in again; it powers up in its application
+    BootLoader, // the same, and it powers up in its boot loader (an image left incomplete)
 };
 
 // What the hub must hold as its stored LED values after the second update.
 enum class Leds {
-    Kept,      // the values it had before the first run
-    Factory,   // the first run could not read them, and its image reset them
-    AsSliders, // the test itself moved or read the sliders: whatever the sliders hold
+    Kept,       // the values it had before the first run
+    Factory,    // the first run could not read them, and its image reset them
+    AsSliders,  // the test itself moved or read the sliders: whatever the sliders hold
     KeptIfRead, // Kept if the first run's read got through (the sliders hold the values);
                 // otherwise as Factory once an image was applied, else untouched
 };
@@ -99,11 +112,12 @@ struct Row {
     Replug replug;
     Leds leds;
 };
-void PrintTo(const Row& r, std::ostream* os) { *os << r.name; }
+void PrintTo(const Row& r, std::ostream* os) {
+    *os << r.name;
+}
 
-constexpr std::uint8_t GS = CMD_GET_STATE, GL = CMD_GET_LEDS, EU = CMD_ENTER_UPDATE,
-                       DA = CMD_DATA, AD = CMD_ADDR_DATA, RS = CMD_RESTART, SL = CMD_SET_LED,
-                       ST = CMD_STORE_LEDS;
+constexpr std::uint8_t GS = CMD_GET_STATE, GL = CMD_GET_LEDS, EU = CMD_ENTER_UPDATE, DA = CMD_DATA,
+                       AD = CMD_ADDR_DATA, RS = CMD_RESTART, SL = CMD_SET_LED, ST = CMD_STORE_LEDS;
 
 // Occurrences of CMD_GET_STATE in an undisturbed run: the run state at the start, the first
 // poll of the boot-loader wait (the re-enumeration is over by then), the first poll of the
@@ -308,9 +322,8 @@ TEST_P(FaultMatrix, EndsAsTheTableSaysAndTheHubRecovers) {
         fw.hub.setStartInBootLoader(row.replug == Replug::BootLoader);
         fw.hub.plug();
     }
-    ASSERT_TRUE(PumpUntil([&] {
-        return fw.hub.isPlugged() && fw.w->FHub != nullptr && fw.w->FHub->HasReader();
-    }));
+    ASSERT_TRUE(PumpUntil(
+        [&] { return fw.hub.isPlugged() && fw.w->FHub != nullptr && fw.w->FHub->HasReader(); }));
     const std::uint64_t applied = fw.hub.imagesApplied();
 
     fw.w->btnUpdate->click();
@@ -326,7 +339,9 @@ TEST_P(FaultMatrix, EndsAsTheTableSaysAndTheHubRecovers) {
     EXPECT_EQ(fw.hub.version(), (emuhub::Version{0x11, 0x15, 0x09, 0x06}));
     EXPECT_EQ(fw.hub.mode(), HubMode::Application);
     switch (row.leds) {
-    case Leds::Kept: EXPECT_EQ(fw.hub.storedLeds(), fw.before); break;
+    case Leds::Kept:
+        EXPECT_EQ(fw.hub.storedLeds(), fw.before);
+        break;
     case Leds::Factory:
         EXPECT_EQ(fw.hub.storedLeds(), (LedValues{50, 50, 50, 50, 50, 50, 50, 50}));
         break;

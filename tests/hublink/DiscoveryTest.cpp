@@ -6,8 +6,8 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QTimer>
 #include <QLabel>
+#include <QTimer>
 
 #include <atomic>
 #include <cstdlib>
@@ -58,8 +58,7 @@ TEST_P(HubPluggedWhileRunning, IsSelectedAndArmsOnlyInAutoMode) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Arming, HubPluggedWhileRunning,
-                         ::testing::Values(ArmCase{false, false, false},
-                                           ArmCase{true, false, true},
+                         ::testing::Values(ArmCase{false, false, false}, ArmCase{true, false, true},
                                            ArmCase{true, true, false}));
 
 TEST(Discovery, TwoHubsFirstIsSelectedAndTheSecondNeverSeesAFrame) {

@@ -22,7 +22,9 @@ TFrameRequest Request(std::initializer_list<std::uint8_t> data) {
     return r;
 }
 
-Bytes FrameOf(const emuhub::TraceEntry& e) { return Bytes(e.bytes.begin() + 1, e.bytes.end()); }
+Bytes FrameOf(const emuhub::TraceEntry& e) {
+    return Bytes(e.bytes.begin() + 1, e.bytes.end());
+}
 
 } // namespace
 

@@ -78,16 +78,22 @@ struct FailedReadCase {
     std::function<void(emuhub::EmulatedHub&)> fault;
     std::size_t attempts;
 };
-void PrintTo(const FailedReadCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailedReadCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const FailedReadCase kFailedReads[] = {
-    {"Status1", [](emuhub::EmulatedHub& h) {
+    {"Status1",
+     [](emuhub::EmulatedHub& h) {
          h.addStatusFault(CMD_GET_LEDS, 1, emuhub::EMU_STATUS_REFUSED,
                           Bytes{1, 2, 3, 4, 5, 6, 7, 8});
-     }, 1},
-    {"StatusFF", [](emuhub::EmulatedHub& h) {
+     },
+     1},
+    {"StatusFF",
+     [](emuhub::EmulatedHub& h) {
          h.addStatusFault(CMD_GET_LEDS, 1, 0xFF, Bytes{1, 2, 3, 4, 5, 6, 7, 8});
-     }, 1},
+     },
+     1},
     {"NoReply", [](emuhub::EmulatedHub& h) { h.setSilentTo(CMD_GET_LEDS); }, 3},
 };
 
@@ -120,14 +126,22 @@ struct WireCase {
     std::uint8_t command;
     Bytes head; // report ID first
 };
-void PrintTo(const WireCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WireCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const WireCase kWire[] = {
-    {"MoveLed2Green", [](TfrmMain& w) { w.rztrckbr[5]->SetPosition(73); }, CMD_SET_LED,
+    {"MoveLed2Green",
+     [](TfrmMain& w) { w.rztrckbr[5]->SetPosition(73); },
+     CMD_SET_LED,
      {0x00, 0x55, 0x07, 0x00, 0xF1, 0x06, 0x49, 0x66}},
-    {"ReadAndStart", [](TfrmMain& w) { w.btnStartAdj->click(); }, CMD_GET_LEDS,
+    {"ReadAndStart",
+     [](TfrmMain& w) { w.btnStartAdj->click(); },
+     CMD_GET_LEDS,
      {0x00, 0x55, 0x05, 0x00, 0xF2, 0xA5}},
-    {"WriteAndEnd", [](TfrmMain& w) { w.btnEndAdj->click(); }, CMD_STORE_LEDS,
+    {"WriteAndEnd",
+     [](TfrmMain& w) { w.btnEndAdj->click(); },
+     CMD_STORE_LEDS,
      {0x00, 0x55, 0x05, 0x00, 0xF3, 0xA5}},
 };
 
@@ -208,11 +222,12 @@ struct MoveCase {
     std::function<void(QSlider&, int)> step;
     std::function<void(QSlider&)> end;
 };
-void PrintTo(const MoveCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const MoveCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 const MoveCase kMoves[] = {
-    {"MouseDrag", 6,
-     [](QSlider& s) { QTest::mousePress(&s, Qt::LeftButton, {}, HandleCentre(s)); },
+    {"MouseDrag", 6, [](QSlider& s) { QTest::mousePress(&s, Qt::LeftButton, {}, HandleCentre(s)); },
      // Right, then back left: each move lands on a new position.
      [](QSlider& s, int k) {
          static QPoint start;

@@ -19,9 +19,15 @@ struct Shown {
 };
 
 Shown Read(const TfrmMain& w) {
-    return {w.edtVolt->text(),    w.edtCurr->text(),    w.edtState->text(), w.edtChannel->text(),
-            w.edtCyc1->text(),    w.edtCyc2->text(),    w.edtCyc3->text(),
-            {w.shp0->BrushColor(), w.shp1->BrushColor(), w.shp2->BrushColor(), w.shp3->BrushColor()}};
+    return {
+        w.edtVolt->text(),
+        w.edtCurr->text(),
+        w.edtState->text(),
+        w.edtChannel->text(),
+        w.edtCyc1->text(),
+        w.edtCyc2->text(),
+        w.edtCyc3->text(),
+        {w.shp0->BrushColor(), w.shp1->BrushColor(), w.shp2->BrushColor(), w.shp3->BrushColor()}};
 }
 
 void ExpectSame(const Shown& a, const Shown& b) {
@@ -54,18 +60,52 @@ struct ReplyCase {
     const char *volt, *curr, *state, *channel, *cyc1, *cyc2, *cyc3;
     std::array<bool, 4> white; // shp0..shp3
 };
-void PrintTo(const ReplyCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const ReplyCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 // Distinct values in every byte, so that a byte shown in the wrong box shows up.
 const ReplyCase kReplies[] = {
-    {"LowByteFirst", {0x1234, 0xFFFF, 7, 200, 0x50, {1, 2, 255}},
-     "4660", "65535", "7", "200", "1", "2", "255", {true, false, true, false}},
-    {"LowNibbleIgnored", {0, 1, 0, 9, 0x0F, {0, 10, 99}},
-     "0", "1", "0", "9", "0", "10", "99", {false, false, false, false}},
-    {"Batteries2And4", {0x00FF, 0x0100, 128, 3, 0xA0, {4, 5, 6}},
-     "255", "256", "128", "3", "4", "5", "6", {false, true, false, true}},
-    {"AllSlotsSet", {65535, 0, 255, 0, 0xFF, {255, 0, 1}},
-     "65535", "0", "255", "0", "255", "0", "1", {true, true, true, true}},
+    {"LowByteFirst",
+     {0x1234, 0xFFFF, 7, 200, 0x50, {1, 2, 255}},
+     "4660",
+     "65535",
+     "7",
+     "200",
+     "1",
+     "2",
+     "255",
+     {true, false, true, false}},
+    {"LowNibbleIgnored",
+     {0, 1, 0, 9, 0x0F, {0, 10, 99}},
+     "0",
+     "1",
+     "0",
+     "9",
+     "0",
+     "10",
+     "99",
+     {false, false, false, false}},
+    {"Batteries2And4",
+     {0x00FF, 0x0100, 128, 3, 0xA0, {4, 5, 6}},
+     "255",
+     "256",
+     "128",
+     "3",
+     "4",
+     "5",
+     "6",
+     {false, true, false, true}},
+    {"AllSlotsSet",
+     {65535, 0, 255, 0, 0xFF, {255, 0, 1}},
+     "65535",
+     "0",
+     "255",
+     "0",
+     "255",
+     "0",
+     "1",
+     {true, true, true, true}},
 };
 
 class RunDataReply : public RunDataRead, public ::testing::WithParamInterface<ReplyCase> {};
@@ -142,7 +182,9 @@ struct RefreshCase {
     const char* name;
     bool leaveToolPage; // the timer must not care which page is shown
 };
-void PrintTo(const RefreshCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const RefreshCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class AutoRefresh : public RunDataRead, public ::testing::WithParamInterface<RefreshCase> {};
 

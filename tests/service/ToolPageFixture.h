@@ -17,7 +17,9 @@ inline void ShowToolPage(TfrmMain& w) {
     w.pgcMain->setCurrentWidget(w.rztbshtTool);
 }
 
-inline QColor Highlight(const TfrmMain& w) { return w.palette().color(QPalette::Highlight); }
+inline QColor Highlight(const TfrmMain& w) {
+    return w.palette().color(QPalette::Highlight);
+}
 
 // (channel, value) of every CMD_SET_LED the hub received, in order.
 inline std::vector<std::pair<int, int>> SetLedFrames(const emuhub::Trace& trace) {
@@ -29,5 +31,6 @@ inline std::vector<std::pair<int, int>> SetLedFrames(const emuhub::Trace& trace)
 
 // The first bytes of a received report, report ID first.
 inline emuhub::Bytes Head(const emuhub::TraceEntry& e, std::size_t n) {
-    return emuhub::Bytes(e.bytes.begin(), e.bytes.begin() + static_cast<long>(std::min(n, e.bytes.size())));
+    return emuhub::Bytes(e.bytes.begin(),
+                         e.bytes.begin() + static_cast<long>(std::min(n, e.bytes.size())));
 }

@@ -22,9 +22,9 @@ TEST(SkinElements, HitTestIncludesLeftTopEdgesAndExcludesRightBottom) {
     TSkinElements t;
     t.AddControl(2, 10, 20, 30, 40, 7); // spans x 10..39, y 20..59
     const HitCase cases[] = {
-        {10, 20, 0}, {39, 59, 0}, {25, 40, 0}, // inside, corners included
-        {40, 20, -1}, {10, 60, -1},            // right and bottom edges are outside
-        {9, 20, -1},  {10, 19, -1},            // just left / above
+        {10, 20, 0},  {39, 59, 0},  {25, 40, 0}, // inside, corners included
+        {40, 20, -1}, {10, 60, -1},              // right and bottom edges are outside
+        {9, 20, -1},  {10, 19, -1},              // just left / above
     };
     for (const HitCase& c : cases)
         EXPECT_EQ(t.HitTest(c.x, c.y), c.expected) << "at " << c.x << "," << c.y;
@@ -32,8 +32,8 @@ TEST(SkinElements, HitTestIncludesLeftTopEdgesAndExcludesRightBottom) {
 
 TEST(SkinElements, OverlapGoesToLowerIndexAndZeroSizeIsNeverHit) {
     TSkinElements t;
-    t.AddControl(0, 5, 5, 0, 10, 1);   // zero wide: never hit, of any kind
-    t.AddControl(9, 0, 0, 20, 20, 2);  // a kind never drawn still takes part
+    t.AddControl(0, 5, 5, 0, 10, 1);  // zero wide: never hit, of any kind
+    t.AddControl(9, 0, 0, 20, 20, 2); // a kind never drawn still takes part
     t.AddControl(2, 10, 10, 20, 20, 3);
     EXPECT_EQ(t.HitTest(5, 5), 1);
     EXPECT_EQ(t.HitTest(15, 15), 1);

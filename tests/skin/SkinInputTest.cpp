@@ -47,8 +47,8 @@ TEST_F(SkinInput, MinimiseClickPostsClickThenSystemCommand) {
     QTest::mouseRelease(&form, Qt::LeftButton, {}, MinimizeButton);
     EXPECT_FALSE(form.FControls[1].Pressed);
     DeliverPosted();
-    EXPECT_EQ(spy.Messages, (std::vector<Message>{{WM_SKIN_CLICK, -1, 1},
-                                                  {WM_SKIN_SYSCOMMAND, SC_MINIMIZE, 0}}));
+    EXPECT_EQ(spy.Messages,
+              (std::vector<Message>{{WM_SKIN_CLICK, -1, 1}, {WM_SKIN_SYSCOMMAND, SC_MINIMIZE, 0}}));
     EXPECT_TRUE(form.isMinimized());
     EXPECT_TRUE(form.Commands.empty());
 }
@@ -84,11 +84,9 @@ TEST_F(SkinInput, AppButtonAndModulesReachTheDerivedWindow) {
     Click(UpdateModule);
     Click(HomeModule);
     EXPECT_EQ(spy.OfType(WM_SKIN_COMMAND),
-              (std::vector<Message>{{WM_SKIN_COMMAND, -5, 0},
-                                    {WM_SKIN_COMMAND, 101, 4},
-                                    {WM_SKIN_COMMAND, 100, 3}}));
-    EXPECT_EQ(form.Commands,
-              (std::vector<TestSkinForm::Call>{{-5, 0}, {101, 4}, {100, 3}}));
+              (std::vector<Message>{
+                  {WM_SKIN_COMMAND, -5, 0}, {WM_SKIN_COMMAND, 101, 4}, {WM_SKIN_COMMAND, 100, 3}}));
+    EXPECT_EQ(form.Commands, (std::vector<TestSkinForm::Call>{{-5, 0}, {101, 4}, {100, 3}}));
     EXPECT_TRUE(spy.OfType(WM_SKIN_SYSCOMMAND).empty());
 }
 
@@ -156,9 +154,9 @@ TEST_F(SkinInput, ClickRoutingByKindFromTheTableAndIdFromTheMessage) {
         {-2, 1, {{WM_SKIN_SYSCOMMAND, SC_MAXIMIZE, 0}}},
         {-3, 2, {{WM_SKIN_SYSCOMMAND, SC_RESTORE, 0}}},
         {-5, 2, {{WM_SKIN_COMMAND, -5, 2}}},
-        {-7, 0, {}},                            // no such caption command
-        {-4, 3, {{WM_SKIN_COMMAND, -4, 3}}},    // a module: whatever its id
-        {100, 5, {}},                           // outside the table
+        {-7, 0, {}},                         // no such caption command
+        {-4, 3, {{WM_SKIN_COMMAND, -4, 3}}}, // a module: whatever its id
+        {100, 5, {}},                        // outside the table
         {100, -1, {}},
     };
     for (const Case& c : cases) {

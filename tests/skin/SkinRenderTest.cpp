@@ -29,12 +29,19 @@ QImage RegionPicture() {
     QImage img(854, 605, QImage::Format_RGB32);
     for (int y = 0; y < 605; ++y)
         for (int x = 0; x < 854; ++x)
-            img.setPixel(x, y, RegionColor[y < 150 ? 0 : y < 210 ? 1 : 2][x < 255 ? 0 : x < 315 ? 1 : 2]);
+            img.setPixel(x, y,
+                         RegionColor[y < 150   ? 0
+                                     : y < 210 ? 1
+                                               : 2][x < 255   ? 0
+                                                    : x < 315 ? 1
+                                                              : 2]);
     return img;
 }
 
 // Source over a colour, per channel, as the alpha fills of the skin compose.
-int Over(int dst, int src, double alpha) { return int(std::lround(dst * (1 - alpha) + src * alpha)); }
+int Over(int dst, int src, double alpha) {
+    return int(std::lround(dst * (1 - alpha) + src * alpha));
+}
 
 class SkinRender : public ::testing::Test {
 protected:

@@ -29,12 +29,15 @@ using emuhub::Bytes;
 using emuhub::ImageRecord;
 using emuhub::Ms;
 
-inline QString T(const char* utf8) { return QString::fromUtf8(utf8); }
+inline QString T(const char* utf8) {
+    return QString::fromUtf8(utf8);
+}
 
 // One type-1 line of the image layout. The check byte is not read by the program, so any
 // value does.
 inline QString DataLine(std::uint16_t address, const Bytes& data) {
-    QString line = QStringLiteral(":1%1%2").arg(data.size() + 3, 2, 16, QLatin1Char('0'))
+    QString line = QStringLiteral(":1%1%2")
+                       .arg(data.size() + 3, 2, 16, QLatin1Char('0'))
                        .arg(address, 4, 16, QLatin1Char('0'));
     for (std::uint8_t b : data)
         line += QStringLiteral("%1").arg(b, 2, 16, QLatin1Char('0'));

@@ -21,7 +21,8 @@ constexpr int kLines = 626;
 constexpr int kLineLength = 48;
 
 QByteArray EmbeddedImage() {
-    const std::optional<QByteArray> bytes = FindResource(QStringLiteral("app"), QStringLiteral("AppBin"));
+    const std::optional<QByteArray> bytes =
+        FindResource(QStringLiteral("app"), QStringLiteral("AppBin"));
     return bytes.value_or(QByteArray());
 }
 
@@ -42,7 +43,9 @@ int Byte(const QByteArray& line, int pos) { // 1-based position of the high digi
     return ok ? value : -1;
 }
 
-int Address(const QByteArray& line) { return Byte(line, 5) * 256 + Byte(line, 7); }
+int Address(const QByteArray& line) {
+    return Byte(line, 5) * 256 + Byte(line, 7);
+}
 
 } // namespace
 

@@ -22,7 +22,9 @@ struct SplitCase {
     QStringList lines;
 };
 
-void PrintTo(const SplitCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const SplitCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class SplitLines : public ::testing::TestWithParam<SplitCase> {};
 
@@ -30,31 +32,34 @@ TEST_P(SplitLines, EndsLinesAtEveryLineEnd) {
     EXPECT_EQ(SplitFirmwareLines(GetParam().text), GetParam().lines);
 }
 
-QByteArray Bytes(const char* s, qsizetype n) { return QByteArray(s, n); }
+QByteArray Bytes(const char* s, qsizetype n) {
+    return QByteArray(s, n);
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Table, SplitLines,
-    ::testing::Values(
-        SplitCase{"CrLf", "a\r\nbc\r\n", {"a", "bc"}},
-        SplitCase{"LoneCr", "a\rbc\r", {"a", "bc"}},
-        SplitCase{"LoneLf", "a\nbc\n", {"a", "bc"}},
-        SplitCase{"Mixed", "a\r\nb\rc\nd", {"a", "b", "c", "d"}},
-        SplitCase{"NoTrailingLineEnd", "a\r\nbc", {"a", "bc"}},
-        // LF CR is two line ends, not one
-        SplitCase{"LfCr", "a\n\rb", {"a", "", "b"}},
-        SplitCase{"EmptyLinesInside", "a\r\n\r\n\nb\r\n", {"a", "", "", "b"}},
-        SplitCase{"OnlyLineEnd", "\r\n", {""}},
-        SplitCase{"NulEndsText", Bytes("a\r\nb\0c\r\nd\r\n", 11), {"a", "b"}},
-        SplitCase{"NulRightAfterLineEnd", Bytes("a\r\n\0b\r\n", 7), {"a"}},
-        // a CR just before the NUL is a lone CR: the LF behind the NUL does not count
-        SplitCase{"CrBeforeNul", Bytes("a\r\0\nb", 5), {"a"}},
-        SplitCase{"LeadingNul", Bytes("\0a\r\n", 4), {}},
-        SplitCase{"Empty", "", {}},
-        SplitCase{"Latin1", "\xB5:\xFF\n", {QString::fromLatin1("\xB5:\xFF")}}),
+    ::testing::Values(SplitCase{"CrLf", "a\r\nbc\r\n", {"a", "bc"}},
+                      SplitCase{"LoneCr", "a\rbc\r", {"a", "bc"}},
+                      SplitCase{"LoneLf", "a\nbc\n", {"a", "bc"}},
+                      SplitCase{"Mixed", "a\r\nb\rc\nd", {"a", "b", "c", "d"}},
+                      SplitCase{"NoTrailingLineEnd", "a\r\nbc", {"a", "bc"}},
+                      // LF CR is two line ends, not one
+                      SplitCase{"LfCr", "a\n\rb", {"a", "", "b"}},
+                      SplitCase{"EmptyLinesInside", "a\r\n\r\n\nb\r\n", {"a", "", "", "b"}},
+                      SplitCase{"OnlyLineEnd", "\r\n", {""}},
+                      SplitCase{"NulEndsText", Bytes("a\r\nb\0c\r\nd\r\n", 11), {"a", "b"}},
+                      SplitCase{"NulRightAfterLineEnd", Bytes("a\r\n\0b\r\n", 7), {"a"}},
+                      // a CR just before the NUL is a lone CR: the LF behind the NUL does not count
+                      SplitCase{"CrBeforeNul", Bytes("a\r\0\nb", 5), {"a"}},
+                      SplitCase{"LeadingNul", Bytes("\0a\r\n", 4), {}}, SplitCase{"Empty", "", {}},
+                      SplitCase{"Latin1", "\xB5:\xFF\n", {QString::fromLatin1("\xB5:\xFF")}}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A usual record: count 0x13, address 0x2340, 16 data bytes 00 11 22 .. FF, check byte, extras.
-const QString kRecord = QStringLiteral(":1132340" "00112233445566778899AABBCCDDEEFF" "A5" "012345");
+const QString kRecord = QStringLiteral(":1132340"
+                                       "00112233445566778899AABBCCDDEEFF"
+                                       "A5"
+                                       "012345");
 const std::vector<std::uint8_t> kRecordData = {0x00, 0x11, 0x22, 0x33, 0x44, 0x55, 0x66, 0x77,
                                                0x88, 0x99, 0xAA, 0xBB, 0xCC, 0xDD, 0xEE, 0xFF};
 
@@ -67,7 +72,9 @@ struct RecordCase {
     std::vector<std::uint8_t> data;
 };
 
-void PrintTo(const RecordCase& c, std::ostream* os) { *os << c.line.toStdString(); }
+void PrintTo(const RecordCase& c, std::ostream* os) {
+    *os << c.line.toStdString();
+}
 
 class ParsesRecord : public ::testing::TestWithParam<RecordCase> {};
 
@@ -97,8 +104,8 @@ INSTANTIATE_TEST_SUITE_P(
         RecordCase{"ExactlyLongEnough", kRecord.left(40), 0x13, 0x23, 0x40, kRecordData},
         RecordCase{"CountThreeHasNoData", ":103ABCD", 0x03, 0xAB, 0xCD, {}},
         RecordCase{"CountSeven", ":107FFEE0102FEFF3C", 0x07, 0xFF, 0xEE, {0x01, 0x02, 0xFE, 0xFF}},
-        RecordCase{"CountFiftyEight", ":13A0000" + QString(110, QLatin1Char('7')), 0x3A, 0x00,
-                   0x00, std::vector<std::uint8_t>(55, 0x77)}),
+        RecordCase{"CountFiftyEight", ":13A0000" + QString(110, QLatin1Char('7')), 0x3A, 0x00, 0x00,
+                   std::vector<std::uint8_t>(55, 0x77)}),
     [](const auto& info) { return std::string(info.param.name); });
 
 class SkipsType : public ::testing::TestWithParam<char> {};
@@ -125,7 +132,9 @@ struct ErrorCase {
     ParseError error;
 };
 
-void PrintTo(const ErrorCase& c, std::ostream* os) { *os << '"' << c.line.toStdString() << '"'; }
+void PrintTo(const ErrorCase& c, std::ostream* os) {
+    *os << '"' << c.line.toStdString() << '"';
+}
 
 class RejectsLine : public ::testing::TestWithParam<ErrorCase> {};
 

@@ -19,7 +19,9 @@ struct FormatCase {
     const char* formatted;
 };
 
-void PrintTo(const FormatCase& c, std::ostream* os) { *os << '"' << c.text << '"'; }
+void PrintTo(const FormatCase& c, std::ostream* os) {
+    *os << '"' << c.text << '"';
+}
 
 class FormatVersionTable : public ::testing::TestWithParam<FormatCase> {};
 
@@ -28,13 +30,11 @@ TEST_P(FormatVersionTable, DotsOnlyEightCharacters) {
               QString::fromLatin1(GetParam().formatted));
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, FormatVersionTable,
-                         ::testing::Values(FormatCase{"11150906", "1.1.15.0906"},
-                                           FormatCase{"0A0B0C0D", "0.A.0B.0C0D"},
-                                           FormatCase{"abcdefgh", "a.b.cd.efgh"},
-                                           FormatCase{"1234567", "1234567"},
-                                           FormatCase{"123456789", "123456789"},
-                                           FormatCase{"", ""}));
+INSTANTIATE_TEST_SUITE_P(
+    Table, FormatVersionTable,
+    ::testing::Values(FormatCase{"11150906", "1.1.15.0906"}, FormatCase{"0A0B0C0D", "0.A.0B.0C0D"},
+                      FormatCase{"abcdefgh", "a.b.cd.efgh"}, FormatCase{"1234567", "1234567"},
+                      FormatCase{"123456789", "123456789"}, FormatCase{"", ""}));
 
 TEST(FirmwareVersion, ShownDotted) {
     EXPECT_EQ(VersionHex(FIRMWARE_VERSION), "11150906");
@@ -50,7 +50,9 @@ struct VerdictCase {
     bool update;
 };
 
-void PrintTo(const VerdictCase& c, std::ostream* os) { *os << c.text; }
+void PrintTo(const VerdictCase& c, std::ostream* os) {
+    *os << c.text;
+}
 
 class VersionReply : public ::testing::TestWithParam<VerdictCase> {};
 
@@ -100,18 +102,18 @@ TEST_P(RunStateTable, MapsTheReply) {
     EXPECT_EQ(RunStateFromReply(GetParam().sendResult, reply.data()), GetParam().state);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Table, RunStateTable,
-    ::testing::Values(RunStateCase{"NoReply", -1, 1, RunUnknown},
-                      RunStateCase{"BootLoader", 0, 1, RunBootLoader},
-                      RunStateCase{"StatusZeroByteZero", 0, 0, RunUnknown},
-                      RunStateCase{"StatusZeroByteTwo", 0, 2, RunUnknown},
-                      RunStateCase{"StatusZeroByteFF", 0, 0xFF, RunUnknown},
-                      RunStateCase{"Application", 0xFF, 0, RunApplication},
-                      RunStateCase{"ApplicationByteOne", 0xFF, 1, RunApplication},
-                      RunStateCase{"StatusOne", 1, 1, RunUnknown},
-                      RunStateCase{"StatusFE", 0xFE, 1, RunUnknown}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Table, RunStateTable,
+                         ::testing::Values(RunStateCase{"NoReply", -1, 1, RunUnknown},
+                                           RunStateCase{"BootLoader", 0, 1, RunBootLoader},
+                                           RunStateCase{"StatusZeroByteZero", 0, 0, RunUnknown},
+                                           RunStateCase{"StatusZeroByteTwo", 0, 2, RunUnknown},
+                                           RunStateCase{"StatusZeroByteFF", 0, 0xFF, RunUnknown},
+                                           RunStateCase{"Application", 0xFF, 0, RunApplication},
+                                           RunStateCase{"ApplicationByteOne", 0xFF, 1,
+                                                        RunApplication},
+                                           RunStateCase{"StatusOne", 1, 1, RunUnknown},
+                                           RunStateCase{"StatusFE", 0xFE, 1, RunUnknown}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RunState, NoReplyDoesNotReadTheBuffer) {
     EXPECT_EQ(RunStateFromReply(-1, nullptr), RunUnknown);

@@ -79,10 +79,11 @@ TEST(AutoUpdate, PlugInRunsOneCycleOfCheckUpdateCheck) {
     EXPECT_FALSE(boxUnchecked);
 
     // Check, update (run state, LED read, boot loader, records, restart), check.
-    const auto commands = Only(fw.bus.trace().receivedCommands(),
-                               {CMD_GET_VERSION, CMD_ENTER_UPDATE, CMD_RESTART});
-    EXPECT_EQ(commands, (std::vector<std::uint8_t>{CMD_GET_VERSION, CMD_GET_VERSION, CMD_ENTER_UPDATE,
-                                                   CMD_RESTART, CMD_GET_VERSION, CMD_GET_VERSION}));
+    const auto commands =
+        Only(fw.bus.trace().receivedCommands(), {CMD_GET_VERSION, CMD_ENTER_UPDATE, CMD_RESTART});
+    EXPECT_EQ(commands,
+              (std::vector<std::uint8_t>{CMD_GET_VERSION, CMD_GET_VERSION, CMD_ENTER_UPDATE,
+                                         CMD_RESTART, CMD_GET_VERSION, CMD_GET_VERSION}));
 
     // The return after the restart armed the flag, and the end of the cycle cleared it.
     const std::size_t framesAfter = fw.bus.trace().ofKind(emuhub::TraceKind::Received).size();

@@ -53,8 +53,8 @@ TEST(LedCarry, ReadBeforeReplayedAndStoredAfter) {
     ASSERT_GE(sets.size(), 8u);
     const std::vector<emuhub::TraceEntry> replay(sets.end() - 8, sets.end());
     for (std::size_t i = 0; i < 8; ++i) {
-        EXPECT_EQ(replay[i].bytes[5], i + 1) << i;          // the tag
-        EXPECT_EQ(replay[i].bytes[6], before[i]) << i;      // the value read
+        EXPECT_EQ(replay[i].bytes[5], i + 1) << i;     // the tag
+        EXPECT_EQ(replay[i].bytes[6], before[i]) << i; // the value read
         if (i > 0) {
             const auto gap = std::chrono::duration_cast<std::chrono::microseconds>(
                 replay[i].time - replay[i - 1].time);
@@ -71,7 +71,9 @@ struct NoLedCase {
     const char* name;
     std::function<void(FlowWindow&)> arrange;
 };
-void PrintTo(const NoLedCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const NoLedCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class NoLedCommand : public ::testing::TestWithParam<NoLedCase> {};
 
@@ -96,8 +98,7 @@ INSTANTIATE_TEST_SUITE_P(
         NoLedCase{"AlreadyInBootLoader", [](FlowWindow& fw) { StartInBootLoader(fw); }},
         NoLedCase{"Status0Byte2",
                   [](FlowWindow& fw) { fw.hub.addStatusFault(CMD_GET_STATE, 1, 0, Bytes{2}); }},
-        NoLedCase{"Status1",
-                  [](FlowWindow& fw) { fw.hub.addStatusFault(CMD_GET_STATE, 1, 1); }}),
+        NoLedCase{"Status1", [](FlowWindow& fw) { fw.hub.addStatusFault(CMD_GET_STATE, 1, 1); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A run that read the values and then failed leaves them only in the sliders; the retry finds

@@ -19,12 +19,14 @@ struct WayOut {
     std::function<void(FlowWindow&)> arrange;
     std::vector<const char*> log; // nullptr entry: the restart line with "OK." appended
     const char* status;
-    int lamp;                             // 0 green, 1 red
-    std::vector<std::uint8_t> commands;   // the update's own frames, in order
+    int lamp;                           // 0 green, 1 red
+    std::vector<std::uint8_t> commands; // the update's own frames, in order
     emuhub::HubMode hubLeftIn;
     bool imageApplied;
 };
-void PrintTo(const WayOut& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const WayOut& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class UpdateWayOut : public ::testing::TestWithParam<WayOut> {};
 
@@ -60,44 +62,84 @@ const std::vector<std::uint8_t> WHOLE{E, D, A, D, A, D, A, R};
 
 INSTANTIATE_TEST_SUITE_P(
     Table, UpdateWayOut,
-    ::testing::Values(
-        WayOut{"NoHub", false, [](FlowWindow&) {}, {ut::NO_HUB_LOG}, ut::NO_HUB_STATUS, 1, {},
-               emuhub::HubMode::Application, false},
-        WayOut{"BootLoaderNeverSeen", true,
-               [](FlowWindow& fw) { fw.hub.setNeverEnterBootLoader(true); },
-               {ut::ENTER_UPDATE, ut::STATE_ERROR}, ut::STATE_ERROR, 0, {E},
-               emuhub::HubMode::Application, false},
-        WayOut{"RecordRefused", true,
-               [](FlowWindow& fw) { fw.hub.addStatusFault(CMD_DATA, 2, 1); },
-               {ut::ENTER_UPDATE, ut::UPDATING, ut::TIMEOUT}, ut::UPDATING, 1, {E, D, A, D},
-               emuhub::HubMode::BootLoader, false},
-        WayOut{"RestartNotConfirmed", true, [](FlowWindow& fw) { fw.hub.setNeverComeBack(true); },
-               {ut::ENTER_UPDATE, ut::UPDATING, ut::RESTARTING, ut::FAILED}, ut::FAILED, 1, WHOLE,
-               emuhub::HubMode::BootLoader, false}, // and off the bus
-        WayOut{"Success", true, [](FlowWindow&) {},
-               {ut::ENTER_UPDATE, ut::UPDATING, nullptr, ut::DONE}, ut::DONE, 0, WHOLE,
-               emuhub::HubMode::Application, true},
-        // Gone while records are due: the next frame fails at once, the same way out as a
-        // refused one.
-        WayOut{"HubGoneMidImage", true, [](FlowWindow& fw) { fw.hub.unplugAfterRecords(2); },
-               {ut::ENTER_UPDATE, ut::UPDATING, ut::TIMEOUT}, ut::UPDATING, 1, {E, D, A, D, A},
-               emuhub::HubMode::BootLoader, false},
-        // Nothing of a line that cannot be read is sent, nor anything after it.
-        WayOut{"UnreadableLine", true,
-               [](FlowWindow&) {
-                   QStringList lines = SmallImage();
-                   lines[1] = QStringLiteral(":107200811G21314");
-                   *FirmwareLines = lines;
-               },
-               {ut::ENTER_UPDATE, ut::UPDATING, ut::IMAGE_ERROR}, ut::UPDATING, 1, {E, D, A},
-               emuhub::HubMode::BootLoader, false}),
+    ::testing::Values(WayOut{"NoHub",
+                             false,
+                             [](FlowWindow&) {},
+                             {ut::NO_HUB_LOG},
+                             ut::NO_HUB_STATUS,
+                             1,
+                             {},
+                             emuhub::HubMode::Application,
+                             false},
+                      WayOut{"BootLoaderNeverSeen",
+                             true,
+                             [](FlowWindow& fw) { fw.hub.setNeverEnterBootLoader(true); },
+                             {ut::ENTER_UPDATE, ut::STATE_ERROR},
+                             ut::STATE_ERROR,
+                             0,
+                             {E},
+                             emuhub::HubMode::Application,
+                             false},
+                      WayOut{"RecordRefused",
+                             true,
+                             [](FlowWindow& fw) { fw.hub.addStatusFault(CMD_DATA, 2, 1); },
+                             {ut::ENTER_UPDATE, ut::UPDATING, ut::TIMEOUT},
+                             ut::UPDATING,
+                             1,
+                             {E, D, A, D},
+                             emuhub::HubMode::BootLoader,
+                             false},
+                      WayOut{"RestartNotConfirmed",
+                             true,
+                             [](FlowWindow& fw) { fw.hub.setNeverComeBack(true); },
+                             {ut::ENTER_UPDATE, ut::UPDATING, ut::RESTARTING, ut::FAILED},
+                             ut::FAILED,
+                             1,
+                             WHOLE,
+                             emuhub::HubMode::BootLoader,
+                             false}, // and off the bus
+                      WayOut{"Success",
+                             true,
+                             [](FlowWindow&) {},
+                             {ut::ENTER_UPDATE, ut::UPDATING, nullptr, ut::DONE},
+                             ut::DONE,
+                             0,
+                             WHOLE,
+                             emuhub::HubMode::Application,
+                             true},
+                      // Gone while records are due: the next frame fails at once, the same way out
+                      // as a refused one.
+                      WayOut{"HubGoneMidImage",
+                             true,
+                             [](FlowWindow& fw) { fw.hub.unplugAfterRecords(2); },
+                             {ut::ENTER_UPDATE, ut::UPDATING, ut::TIMEOUT},
+                             ut::UPDATING,
+                             1,
+                             {E, D, A, D, A},
+                             emuhub::HubMode::BootLoader,
+                             false},
+                      // Nothing of a line that cannot be read is sent, nor anything after it.
+                      WayOut{"UnreadableLine",
+                             true,
+                             [](FlowWindow&) {
+                                 QStringList lines = SmallImage();
+                                 lines[1] = QStringLiteral(":107200811G21314");
+                                 *FirmwareLines = lines;
+                             },
+                             {ut::ENTER_UPDATE, ut::UPDATING, ut::IMAGE_ERROR},
+                             ut::UPDATING,
+                             1,
+                             {E, D, A},
+                             emuhub::HubMode::BootLoader,
+                             false}),
     [](const auto& info) { return std::string(info.param.name); });
 
 // A record of count 3 carries an address and no data: four zero bytes, then the four address
 // bytes, even though the previous, longer record left its data in the request record.
 TEST(UpdateRecords, CountThreeSendsOnlyTheFourAddressBytes) {
     FlowWindow fw;
-    fw.UseImage({DataLine(0x2000, {1, 2, 3, 4, 5, 6, 7, 8}), QStringLiteral(":1032345CC"), END_LINE});
+    fw.UseImage(
+        {DataLine(0x2000, {1, 2, 3, 4, 5, 6, 7, 8}), QStringLiteral(":1032345CC"), END_LINE});
     fw.bus.clearTrace();
     fw.w->btnUpdate->click();
     ASSERT_EQ(fw.LogLines().last(), T(ut::DONE));

@@ -17,7 +17,9 @@ struct VersionCase {
     const char* statusText;
 };
 
-void PrintTo(const VersionCase& c, std::ostream* os) { *os << c.statusText; }
+void PrintTo(const VersionCase& c, std::ostream* os) {
+    *os << c.statusText;
+}
 
 class VersionTable : public ::testing::TestWithParam<VersionCase> {};
 
@@ -31,7 +33,8 @@ TEST_P(VersionTable, LabelsVerdictAndStatus) {
     fw.w->btnConnect->click();
 
     EXPECT_EQ(fw.w->lblDeviceVersion->text(), T(c.deviceLabel));
-    EXPECT_EQ(fw.w->lblUpdateAvail->text(), T(c.updateOffered ? ut::UPDATE_AVAILABLE : ut::NO_UPDATE));
+    EXPECT_EQ(fw.w->lblUpdateAvail->text(),
+              T(c.updateOffered ? ut::UPDATE_AVAILABLE : ut::NO_UPDATE));
     EXPECT_EQ(fw.w->lblThisVersion->isHidden(), !c.updateOffered);
     if (c.updateOffered) {
         EXPECT_EQ(fw.w->lblThisVersion->text(), T("可更新至版本：1.1.15.0906"));
@@ -45,10 +48,11 @@ TEST_P(VersionTable, LabelsVerdictAndStatus) {
 
 INSTANTIATE_TEST_SUITE_P(
     HubVersions, VersionTable,
-    ::testing::Values(VersionCase{{0x11, 0x15, 0x09, 0x06}, "版本: 1.1.15.0906", false, "APP版本: 11150906"},
-                      VersionCase{{0x11, 0x14, 0x12, 0x25}, "版本: 1.1.14.1225", true, "APP版本: 11141225"},
-                      VersionCase{{0x0A, 0x0B, 0x0C, 0x0D}, "版本: 0.A.0B.0C0D", true, "APP版本: 0A0B0C0D"},
-                      VersionCase{{0xFF, 0x00, 0x00, 0x00}, "版本: F.F.00.0000", false, "APP版本: FF000000"}));
+    ::testing::Values(
+        VersionCase{{0x11, 0x15, 0x09, 0x06}, "版本: 1.1.15.0906", false, "APP版本: 11150906"},
+        VersionCase{{0x11, 0x14, 0x12, 0x25}, "版本: 1.1.14.1225", true, "APP版本: 11141225"},
+        VersionCase{{0x0A, 0x0B, 0x0C, 0x0D}, "版本: 0.A.0B.0C0D", true, "APP版本: 0A0B0C0D"},
+        VersionCase{{0xFF, 0x00, 0x00, 0x00}, "版本: F.F.00.0000", false, "APP版本: FF000000"}));
 
 // A later check that finds no update hides the offer again, one that finds one shows it again.
 TEST(VersionCheck, OfferFollowsEachCheck) {
@@ -96,7 +100,9 @@ struct FailureCase {
     const char* name;
     std::function<void(emuhub::EmulatedHub&)> fault;
 };
-void PrintTo(const FailureCase& c, std::ostream* os) { *os << c.name; }
+void PrintTo(const FailureCase& c, std::ostream* os) {
+    *os << c.name;
+}
 
 class VersionFailure : public ::testing::TestWithParam<FailureCase> {};
 
@@ -124,9 +130,9 @@ TEST_P(VersionFailure, LabelsUnchangedLampGreen) {
 INSTANTIATE_TEST_SUITE_P(
     SecondRequest, VersionFailure,
     ::testing::Values(FailureCase{"silent", [](emuhub::EmulatedHub& h) { h.setSilent(true); }},
-                      FailureCase{"status1", [](emuhub::EmulatedHub& h) {
-                                      h.addStatusFault(CMD_GET_VERSION, 2, 1);
-                                  }}),
+                      FailureCase{
+                          "status1",
+                          [](emuhub::EmulatedHub& h) { h.addStatusFault(CMD_GET_VERSION, 2, 1); }}),
     [](const auto& info) { return std::string(info.param.name); });
 
 } // namespace

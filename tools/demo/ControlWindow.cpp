@@ -32,7 +32,7 @@ using namespace emuhub;
 
 namespace {
 
-constexpr int TRACE_LINES = 4000;    // lines kept in the view; older ones scroll away
+constexpr int TRACE_LINES = 4000; // lines kept in the view; older ones scroll away
 constexpr int POLL_MS = 100;
 constexpr int SLOW_ABSENT_MS = 2000; // "slow re-enumeration": off the bus this long
 const Ms DEFAULT_LEAVE{300};
@@ -63,7 +63,9 @@ QSpinBox* spin(int min, int max, int value, int base = 10) {
 
 } // namespace
 
-std::vector<ImageRecord> BuiltInImage() { return emuhub::RecordsOf(hidiap::LoadFirmwareLines()); }
+std::vector<ImageRecord> BuiltInImage() {
+    return emuhub::RecordsOf(hidiap::LoadFirmwareLines());
+}
 
 bool ParseVersion(const QString& text, Version& out) {
     QString t = text.trimmed();
@@ -106,22 +108,16 @@ QString FormatTraceEntry(const TraceEntry& e, Clock::time_point origin) {
     if (!e.text.empty())
         line += QStringLiteral(": ") + QString::fromStdString(e.text);
     if (!e.path.empty())
-        line += QStringLiteral("  [%1, %2]").arg(QString::fromStdString(e.path),
-                                                 QString::fromLatin1(HubModeName(e.mode)));
+        line += QStringLiteral("  [%1, %2]")
+                    .arg(QString::fromStdString(e.path), QString::fromLatin1(HubModeName(e.mode)));
     return line;
 }
 
 ControlWindow::ControlWindow(EmulatedBus& bus, EmulatedHub& hub, EmulatedHub& hub2,
                              EmulatedDecoy& decoy, std::size_t imageRecords,
                              const Version& newVersion, QWidget* parent)
-    : QWidget(parent, Qt::Window),
-      bus_(bus),
-      hub_(hub),
-      hub2_(hub2),
-      decoy_(decoy),
-      imageRecords_(imageRecords),
-      newVersion_(newVersion),
-      origin_(Clock::now()) {
+    : QWidget(parent, Qt::Window), bus_(bus), hub_(hub), hub2_(hub2), decoy_(decoy),
+      imageRecords_(imageRecords), newVersion_(newVersion), origin_(Clock::now()) {
     setWindowTitle(QStringLiteral("hidiap-demo: emulated hub"));
 
     auto* grid = new QGridLayout;
@@ -165,9 +161,10 @@ QWidget* ControlWindow::buildDevices() {
     };
     row(0, QStringLiteral("Hub plugged in"), hubPlugged_, hubState_, hub_);
     row(1, QStringLiteral("Second hub plugged in"), hub2Plugged_, hub2State_, hub2_);
-    row(2, QStringLiteral("Decoy %1:%2 plugged in")
-               .arg(decoy_.vendorId(), 4, 16, QLatin1Char('0'))
-               .arg(decoy_.productId(), 4, 16, QLatin1Char('0')),
+    row(2,
+        QStringLiteral("Decoy %1:%2 plugged in")
+            .arg(decoy_.vendorId(), 4, 16, QLatin1Char('0'))
+            .arg(decoy_.productId(), 4, 16, QLatin1Char('0')),
         decoyPlugged_, decoyState_, decoy_);
     openDenied_ = new QCheckBox(QStringLiteral("Hub node not openable"));
     openDenied_->setToolTip(QStringLiteral("Opening the hub fails as without the udev rule; "
@@ -341,7 +338,9 @@ void ControlWindow::armFault() {
     hub_.setReenumerationDelays(DEFAULT_LEAVE, DEFAULT_ABSENT);
     QString what;
     switch (fault_->currentData().toInt()) {
-    case FaultNone: what = QStringLiteral("The update runs normally."); break;
+    case FaultNone:
+        what = QStringLiteral("The update runs normally.");
+        break;
     case FaultSilent:
         hub_.setSilent(true);
         what = QStringLiteral("The hub answers nothing from now on.");
@@ -368,7 +367,8 @@ void ControlWindow::armFault() {
         break;
     case FaultSlowReenumeration:
         hub_.setReenumerationDelays(DEFAULT_LEAVE, Ms(SLOW_ABSENT_MS));
-        what = QStringLiteral("Stays off the bus %1 ms at each re-enumeration.").arg(SLOW_ABSENT_MS);
+        what =
+            QStringLiteral("Stays off the bus %1 ms at each re-enumeration.").arg(SLOW_ABSENT_MS);
         break;
     case FaultStartInBootLoader:
         hub_.setStartInBootLoader(true);
@@ -388,7 +388,9 @@ void ControlWindow::syncDevice(QCheckBox* box, QLabel* state, EmulatedDevice& de
     state->setText(QStringLiteral("    ") + deviceState(device));
 }
 
-QString ControlWindow::traceText() const { return trace_->toPlainText(); }
+QString ControlWindow::traceText() const {
+    return trace_->toPlainText();
+}
 
 void ControlWindow::poll() {
     syncDevice(hubPlugged_, hubState_, hub_);

@@ -70,10 +70,9 @@ int main(int argc, char** argv) {
     // An update completes only with exactly the built-in image, and then brings its version.
     const std::vector<emuhub::ImageRecord> image = demo::BuiltInImage();
     const quint32 v = hidiap::FIRMWARE_VERSION;
-    const emuhub::Version newVersion{static_cast<std::uint8_t>(v >> 24),
-                                     static_cast<std::uint8_t>(v >> 16),
-                                     static_cast<std::uint8_t>(v >> 8),
-                                     static_cast<std::uint8_t>(v)};
+    const emuhub::Version newVersion{
+        static_cast<std::uint8_t>(v >> 24), static_cast<std::uint8_t>(v >> 16),
+        static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v)};
     for (emuhub::EmulatedHub* h : {&hub, &hub2}) {
         h->setExpectedImage(image);
         h->setNewVersion(newVersion);

@@ -20,7 +20,7 @@ namespace detail {
 struct HandleState {
     std::size_t device = 0;
     std::size_t capacity = 0;
-    bool dead = false; // the device left the bus or the bus is gone: reads and writes fail
+    bool dead = false;  // the device left the bus or the bus is gone: reads and writes fail
     int interrupts = 0; // reads still to fail once each
     std::deque<Bytes> queue;
     std::condition_variable cv; // waited on with Core::m
@@ -251,8 +251,7 @@ struct Core {
                     ++d.imagesApplied;
                 }
                 powerUp(d, target, TraceKind::Reenumerated,
-                        std::string("back after ") + why +
-                            (applyImage ? ", new firmware" : ""));
+                        std::string("back after ") + why + (applyImage ? ", new firmware" : ""));
             });
         });
     }
@@ -301,8 +300,10 @@ struct Core {
 
     Reply application(DeviceState& d, std::uint8_t cmd, const std::uint8_t* p, std::size_t n) {
         switch (cmd) {
-        case CMD_GET_VERSION: return Reply{STATUS_OK, Bytes(d.version.begin(), d.version.end())};
-        case CMD_GET_STATE: return Reply{STATUS_APP_RUNNING, {}};
+        case CMD_GET_VERSION:
+            return Reply{STATUS_OK, Bytes(d.version.begin(), d.version.end())};
+        case CMD_GET_STATE:
+            return Reply{STATUS_APP_RUNNING, {}};
         case CMD_GET_RUNDATA: {
             const auto b = d.runData.bytes();
             return Reply{STATUS_OK, Bytes(b.begin(), b.end())};
@@ -312,22 +313,28 @@ struct Core {
                 return refuse(d, cmd, n < 2 ? "needs channel and value" : "channel out of 1..8");
             d.live[p[0] - 1] = p[1]; // stored as received, even above 100
             return Reply{STATUS_OK, {}};
-        case CMD_GET_LEDS: return Reply{STATUS_OK, Bytes(d.live.begin(), d.live.end())};
-        case CMD_STORE_LEDS: d.stored = d.live; return Reply{STATUS_OK, {}};
+        case CMD_GET_LEDS:
+            return Reply{STATUS_OK, Bytes(d.live.begin(), d.live.end())};
+        case CMD_STORE_LEDS:
+            d.stored = d.live;
+            return Reply{STATUS_OK, {}};
         case CMD_ENTER_UPDATE:
             if (d.neverEnterBootLoader) {
                 event(d, TraceKind::FaultFired, "never enters the boot loader");
                 return Reply{STATUS_OK, {}};
             }
             return Reply{STATUS_OK, {}, Reply::Action::EnterBootLoader};
-        case CMD_RESTART: return Reply{STATUS_OK, {}, Reply::Action::Restart};
-        default: return refuse(d, cmd, "not served by the application");
+        case CMD_RESTART:
+            return Reply{STATUS_OK, {}, Reply::Action::Restart};
+        default:
+            return refuse(d, cmd, "not served by the application");
         }
     }
 
     Reply bootLoader(DeviceState& d, std::uint8_t cmd, const std::uint8_t* p, std::size_t n) {
         switch (cmd) {
-        case CMD_GET_STATE: return Reply{STATUS_OK, {1}};
+        case CMD_GET_STATE:
+            return Reply{STATUS_OK, {1}};
         case CMD_ENTER_UPDATE:
             // A new update session: records of an earlier, broken-off one are discarded, so
             // a retry after a failed run can send the image from its start.
@@ -343,7 +350,8 @@ struct Core {
             Bytes data(p + 4, p + n);
             if (d.pendingData && *d.pendingData != data) {
                 d.pendingData = std::move(data);
-                return protocolError(d, "CMD_DATA again before the CMD_ADDR_DATA of the previous record");
+                return protocolError(
+                    d, "CMD_DATA again before the CMD_ADDR_DATA of the previous record");
             }
             d.pendingData = std::move(data); // an identical repeat is a retransmission
             return Reply{STATUS_OK, {}};
@@ -362,8 +370,9 @@ struct Core {
             if (*d.pendingData != record.data) {
                 const bool sameLength = d.pendingData->size() == record.data.size();
                 d.pendingData.reset();
-                return protocolError(d, sameLength ? "CMD_ADDR_DATA data differ from its CMD_DATA"
-                                                   : "CMD_ADDR_DATA length differs from its CMD_DATA");
+                return protocolError(d, sameLength
+                                            ? "CMD_ADDR_DATA data differ from its CMD_DATA"
+                                            : "CMD_ADDR_DATA length differs from its CMD_DATA");
             }
             d.pendingData.reset();
             d.image.push_back(record);
@@ -380,7 +389,8 @@ struct Core {
             const bool complete = d.expected ? d.image == *d.expected : !d.image.empty();
             return Reply{STATUS_OK, {}, Reply::Action::Restart, complete};
         }
-        default: return refuse(d, cmd, "not served by the boot loader");
+        default:
+            return refuse(d, cmd, "not served by the boot loader");
         }
     }
 
@@ -423,11 +433,13 @@ struct Core {
             return;
         }
 
-        Reply r = d.mode == HubMode::Application ? application(d, cmd, p, n) : bootLoader(d, cmd, p, n);
+        Reply r =
+            d.mode == HubMode::Application ? application(d, cmd, p, n) : bootLoader(d, cmd, p, n);
 
         for (StatusFault& sf : d.statusFaults) {
             if (sf.trigger.hit(cmd)) {
-                event(d, TraceKind::FaultFired, "status " + std::to_string(sf.status) + " to " + cmdName);
+                event(d, TraceKind::FaultFired,
+                      "status " + std::to_string(sf.status) + " to " + cmdName);
                 r.status = sf.status;
                 if (sf.data)
                     r.data = *sf.data;
@@ -456,11 +468,12 @@ struct Core {
         } else {
             const int generation = d.generation;
             const std::uint8_t status = r.status;
-            schedule(now + latency, [this, index, generation, report = std::move(report), cmd, status] {
-                DeviceState& d = dev(index);
-                if (d.plugged && d.generation == generation)
-                    deliver(d, report, cmd, status, {});
-            });
+            schedule(now + latency,
+                     [this, index, generation, report = std::move(report), cmd, status] {
+                         DeviceState& d = dev(index);
+                         if (d.plugged && d.generation == generation)
+                             deliver(d, report, cmd, status, {});
+                     });
         }
 
         // Scheduled after the reply, so a reply due at the same moment still goes out first.
@@ -468,8 +481,8 @@ struct Core {
             reenumerate(index, d.timing.enterUpdateLeave, d.timing.enterUpdateAbsent,
                         HubMode::BootLoader, false, false);
         else if (r.action == Reply::Action::Restart)
-            reenumerate(index, d.timing.restartLeave, d.timing.restartAbsent,
-                        HubMode::Application, r.applyImage, true);
+            reenumerate(index, d.timing.restartLeave, d.timing.restartAbsent, HubMode::Application,
+                        r.applyImage, true);
     }
 
     // Releases the lock, then runs the change callback if something changed.
@@ -531,7 +544,8 @@ public:
 
 // ---------------------------------------------------------------- EmulatedDevice
 
-EmulatedDevice::EmulatedDevice(std::shared_ptr<detail::Core> core, std::size_t index, std::string name)
+EmulatedDevice::EmulatedDevice(std::shared_ptr<detail::Core> core, std::size_t index,
+                               std::string name)
     : core_(std::move(core)), index_(index), name_(std::move(name)) {}
 
 EmulatedDevice::~EmulatedDevice() = default;
@@ -551,7 +565,8 @@ void EmulatedDevice::plug() {
     detail::DeviceState& d = core_->dev(index_);
     ++d.transition;
     if (!d.plugged)
-        core_->powerUp(d, d.isHub && d.startInBootLoader ? HubMode::BootLoader : HubMode::Application,
+        core_->powerUp(d,
+                       d.isHub && d.startInBootLoader ? HubMode::BootLoader : HubMode::Application,
                        TraceKind::Plugged, "plug");
     core_->unlockAndNotify(lk);
 }
@@ -659,13 +674,22 @@ Trace EmulatedDevice::trace() const {
 
 // ---------------------------------------------------------------- EmulatedHub
 
-#define HUB_LOCKED                                         \
-    std::lock_guard<std::mutex> lk(core_->m);              \
+#define HUB_LOCKED                                                                                 \
+    std::lock_guard<std::mutex> lk(core_->m);                                                      \
     detail::DeviceState& d = core_->dev(index_)
 
-void EmulatedHub::setTiming(const Timing& timing) { HUB_LOCKED; d.timing = timing; }
-EmulatedHub::Timing EmulatedHub::timing() const { HUB_LOCKED; return d.timing; }
-void EmulatedHub::setReplyLatency(Ms latency) { HUB_LOCKED; d.timing.replyLatency = latency; }
+void EmulatedHub::setTiming(const Timing& timing) {
+    HUB_LOCKED;
+    d.timing = timing;
+}
+EmulatedHub::Timing EmulatedHub::timing() const {
+    HUB_LOCKED;
+    return d.timing;
+}
+void EmulatedHub::setReplyLatency(Ms latency) {
+    HUB_LOCKED;
+    d.timing.replyLatency = latency;
+}
 
 void EmulatedHub::setReenumerationDelays(Ms leave, Ms absent) {
     HUB_LOCKED;
@@ -673,7 +697,10 @@ void EmulatedHub::setReenumerationDelays(Ms leave, Ms absent) {
     d.timing.enterUpdateAbsent = d.timing.restartAbsent = absent;
 }
 
-HubMode EmulatedHub::mode() const { HUB_LOCKED; return d.mode; }
+HubMode EmulatedHub::mode() const {
+    HUB_LOCKED;
+    return d.mode;
+}
 
 bool EmulatedHub::waitForMode(HubMode mode, Ms timeout) const {
     std::unique_lock<std::mutex> lk(core_->m);
@@ -681,25 +708,61 @@ bool EmulatedHub::waitForMode(HubMode mode, Ms timeout) const {
     return core_->stateCv.wait_for(lk, timeout, [&] { return d.plugged && d.mode == mode; });
 }
 
-void EmulatedHub::setVersion(const Version& version) { HUB_LOCKED; d.version = version; }
-Version EmulatedHub::version() const { HUB_LOCKED; return d.version; }
-void EmulatedHub::setNewVersion(const Version& version) { HUB_LOCKED; d.newVersion = version; }
-void EmulatedHub::setRunData(const RunData& data) { HUB_LOCKED; d.runData = data; }
-void EmulatedHub::setLiveLeds(const LedValues& values) { HUB_LOCKED; d.live = values; }
-void EmulatedHub::setStoredLeds(const LedValues& values) { HUB_LOCKED; d.stored = values; }
-void EmulatedHub::setFactoryLeds(const LedValues& values) { HUB_LOCKED; d.factory = values; }
-LedValues EmulatedHub::liveLeds() const { HUB_LOCKED; return d.live; }
-LedValues EmulatedHub::storedLeds() const { HUB_LOCKED; return d.stored; }
+void EmulatedHub::setVersion(const Version& version) {
+    HUB_LOCKED;
+    d.version = version;
+}
+Version EmulatedHub::version() const {
+    HUB_LOCKED;
+    return d.version;
+}
+void EmulatedHub::setNewVersion(const Version& version) {
+    HUB_LOCKED;
+    d.newVersion = version;
+}
+void EmulatedHub::setRunData(const RunData& data) {
+    HUB_LOCKED;
+    d.runData = data;
+}
+void EmulatedHub::setLiveLeds(const LedValues& values) {
+    HUB_LOCKED;
+    d.live = values;
+}
+void EmulatedHub::setStoredLeds(const LedValues& values) {
+    HUB_LOCKED;
+    d.stored = values;
+}
+void EmulatedHub::setFactoryLeds(const LedValues& values) {
+    HUB_LOCKED;
+    d.factory = values;
+}
+LedValues EmulatedHub::liveLeds() const {
+    HUB_LOCKED;
+    return d.live;
+}
+LedValues EmulatedHub::storedLeds() const {
+    HUB_LOCKED;
+    return d.stored;
+}
 
 void EmulatedHub::setExpectedImage(std::vector<ImageRecord> records) {
     HUB_LOCKED;
     d.expected = std::move(records);
 }
 
-std::vector<ImageRecord> EmulatedHub::receivedImage() const { HUB_LOCKED; return d.image; }
-std::uint64_t EmulatedHub::imagesApplied() const { HUB_LOCKED; return d.imagesApplied; }
+std::vector<ImageRecord> EmulatedHub::receivedImage() const {
+    HUB_LOCKED;
+    return d.image;
+}
+std::uint64_t EmulatedHub::imagesApplied() const {
+    HUB_LOCKED;
+    return d.imagesApplied;
+}
 
-void EmulatedHub::setSilent(bool silent) { HUB_LOCKED; d.silent = silent; }
+void EmulatedHub::setSilent(bool silent) {
+    HUB_LOCKED;
+    d.silent = silent;
+}
 
 void EmulatedHub::setSilentTo(std::uint8_t command, bool silent) {
     HUB_LOCKED;
@@ -709,7 +772,10 @@ void EmulatedHub::setSilentTo(std::uint8_t command, bool silent) {
         d.silentTo.erase(command);
 }
 
-void EmulatedHub::setExtraLatency(Ms extra) { HUB_LOCKED; d.extraLatency = extra; }
+void EmulatedHub::setExtraLatency(Ms extra) {
+    HUB_LOCKED;
+    d.extraLatency = extra;
+}
 
 void EmulatedHub::addLateReply(std::uint8_t command, int occurrence, Ms extra) {
     HUB_LOCKED;
@@ -738,9 +804,18 @@ void EmulatedHub::silentAtCommand(std::uint8_t command, int occurrence) {
     d.silentAt = detail::Trigger{command, occurrence};
 }
 
-void EmulatedHub::setNeverEnterBootLoader(bool never) { HUB_LOCKED; d.neverEnterBootLoader = never; }
-void EmulatedHub::setNeverComeBack(bool never) { HUB_LOCKED; d.neverComeBack = never; }
-void EmulatedHub::setStartInBootLoader(bool boot) { HUB_LOCKED; d.startInBootLoader = boot; }
+void EmulatedHub::setNeverEnterBootLoader(bool never) {
+    HUB_LOCKED;
+    d.neverEnterBootLoader = never;
+}
+void EmulatedHub::setNeverComeBack(bool never) {
+    HUB_LOCKED;
+    d.neverComeBack = never;
+}
+void EmulatedHub::setStartInBootLoader(bool boot) {
+    HUB_LOCKED;
+    d.startInBootLoader = boot;
+}
 
 void EmulatedHub::clearFaults() {
     HUB_LOCKED;
@@ -809,7 +884,8 @@ EmulatedHub& EmulatedBus::addHub(std::string name) {
     return *hub;
 }
 
-EmulatedDecoy& EmulatedBus::addDecoy(std::uint16_t vendorId, std::uint16_t productId, std::string name) {
+EmulatedDecoy& EmulatedBus::addDecoy(std::uint16_t vendorId, std::uint16_t productId,
+                                     std::string name) {
     std::lock_guard<std::mutex> lk(core_->m);
     if (name.empty()) {
         int decoys = 0;
@@ -912,7 +988,8 @@ int EmulatedBus::write(HidHandle& handle, const std::uint8_t* data, std::size_t 
     return static_cast<int>(length);
 }
 
-int EmulatedBus::readTimeout(HidHandle& handle, std::uint8_t* buf, std::size_t length, int timeoutMs) {
+int EmulatedBus::readTimeout(HidHandle& handle, std::uint8_t* buf, std::size_t length,
+                             int timeoutMs) {
     auto* h = dynamic_cast<EmuHandle*>(&handle);
     if (!h || !buf)
         return -1;

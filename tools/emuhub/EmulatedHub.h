@@ -31,7 +31,7 @@ using Bytes = std::vector<std::uint8_t>;
 using Ms = std::chrono::milliseconds;
 
 // Reply statuses of the emulated hub besides STATUS_OK / STATUS_APP_RUNNING.
-constexpr std::uint8_t EMU_STATUS_REFUSED = 0x01;        // command not served in this mode, bad argument
+constexpr std::uint8_t EMU_STATUS_REFUSED = 0x01; // command not served in this mode, bad argument
 constexpr std::uint8_t EMU_STATUS_PROTOCOL_ERROR = 0x02; // record frames out of pairing or order
 
 constexpr std::size_t LED_CHANNELS = 8;
@@ -60,7 +60,15 @@ struct RunData {
 };
 
 // Verdict on one received output report: the report-level rules, then the frame rules.
-enum class ReportCheck { Ok, BadReportLength, BadReportId, BadSync, BadLength, BadZeroByte, BadCheckByte };
+enum class ReportCheck {
+    Ok,
+    BadReportLength,
+    BadReportId,
+    BadSync,
+    BadLength,
+    BadZeroByte,
+    BadCheckByte
+};
 const char* ReportCheckName(ReportCheck check);
 ReportCheck CheckReport(const std::uint8_t* report, std::size_t length);
 
@@ -73,7 +81,7 @@ enum class TraceKind {
     ModeChanged,   // application <-> boot loader
     FaultFired,    // a fault set by the test took effect (text says which)
     ProtocolError, // record frames broke the pairing / ordering rules (text says how)
-    Refused,       // a well-formed command the hub does not serve in this mode or with these arguments
+    Refused, // a well-formed command the hub does not serve in this mode or with these arguments
     ReportDropped, // a handle's queue was full
 };
 const char* TraceKindName(TraceKind kind);
@@ -143,7 +151,7 @@ public:
     // now on, even after a later plug(). Cancels a pending re-enumeration.
     void unplug();
     bool isPlugged() const;
-    std::string path() const; // "" while off the bus
+    std::string path() const;     // "" while off the bus
     int enumerationCount() const; // number of times it appeared on the bus
     bool waitForPlugged(bool plugged, Ms timeout) const;
 
@@ -198,11 +206,11 @@ protected:
 class EmulatedHub final : public EmulatedDevice {
 public:
     struct Timing {
-        Ms replyLatency{0};     // the reply becomes readable this long after the write
-        Ms enterUpdateLeave{300}; // CMD_ENTER_UPDATE write -> leaves the bus
+        Ms replyLatency{0};        // the reply becomes readable this long after the write
+        Ms enterUpdateLeave{300};  // CMD_ENTER_UPDATE write -> leaves the bus
         Ms enterUpdateAbsent{300}; // off the bus before it returns in the boot loader
-        Ms restartLeave{300};     // CMD_RESTART write -> leaves the bus
-        Ms restartAbsent{300};    // off the bus before it returns in the application
+        Ms restartLeave{300};      // CMD_RESTART write -> leaves the bus
+        Ms restartAbsent{300};     // off the bus before it returns in the application
     };
 
     void setTiming(const Timing& timing);
@@ -220,20 +228,21 @@ public:
     void setRunData(const RunData& data);
 
     void setLiveLeds(const LedValues& values);
-    void setStoredLeds(const LedValues& values); // also the live values at the next power-up
+    void setStoredLeds(const LedValues& values);  // also the live values at the next power-up
     void setFactoryLeds(const LedValues& values); // what a firmware update leaves
     LedValues liveLeds() const;
     LedValues storedLeds() const;
 
     void setExpectedImage(std::vector<ImageRecord> records);
-    std::vector<ImageRecord> receivedImage() const; // accepted records of the latest boot-loader run
-    std::uint64_t imagesApplied() const;            // complete images applied by a restart
+    std::vector<ImageRecord>
+    receivedImage() const;               // accepted records of the latest boot-loader run
+    std::uint64_t imagesApplied() const; // complete images applied by a restart
 
     // Faults. "occurrence" counts well-formed frames of the command received after the call,
     // from 1; 0 means every occurrence.
-    void setSilent(bool silent);                 // answers nothing, processes nothing
+    void setSilent(bool silent); // answers nothing, processes nothing
     void setSilentTo(std::uint8_t command, bool silent = true); // ignores that command entirely
-    void setExtraLatency(Ms extra);              // added to every reply
+    void setExtraLatency(Ms extra);                             // added to every reply
     void addLateReply(std::uint8_t command, int occurrence, Ms extra);
     // Reply with this status (and these data bytes, if given) instead; the command still takes
     // effect.
@@ -246,9 +255,10 @@ public:
     // Goes silent (as setSilent(true)) on receiving the occurrence of the command, which is
     // itself neither processed nor answered.
     void silentAtCommand(std::uint8_t command, int occurrence);
-    void setNeverEnterBootLoader(bool never); // replies to CMD_ENTER_UPDATE, stays in the application
-    void setNeverComeBack(bool never);        // leaves after CMD_RESTART and stays away
-    void setStartInBootLoader(bool boot);     // the next plug() powers up in the boot loader
+    void
+    setNeverEnterBootLoader(bool never);  // replies to CMD_ENTER_UPDATE, stays in the application
+    void setNeverComeBack(bool never);    // leaves after CMD_RESTART and stays away
+    void setStartInBootLoader(bool boot); // the next plug() powers up in the boot loader
     void clearFaults();
 
 private:
@@ -265,7 +275,7 @@ private:
 
 class EmulatedBus final : public hublink::HidBackend {
 public:
-    static constexpr std::size_t DEFAULT_QUEUE_CAPACITY = 64; // reports per open handle
+    static constexpr std::size_t DEFAULT_QUEUE_CAPACITY = 64;  // reports per open handle
     static constexpr std::size_t DEFAULT_TRACE_LIMIT = 200000; // entries kept, oldest dropped
 
     EmulatedBus();

@@ -12,20 +12,34 @@ const char* HubModeName(HubMode mode) {
 }
 
 std::array<std::uint8_t, 10> RunData::bytes() const {
-    return {static_cast<std::uint8_t>(voltage & 0xFF), static_cast<std::uint8_t>(voltage >> 8),
-            static_cast<std::uint8_t>(current & 0xFF), static_cast<std::uint8_t>(current >> 8),
-            state, channel, slotFlags, extra[0], extra[1], extra[2]};
+    return {static_cast<std::uint8_t>(voltage & 0xFF),
+            static_cast<std::uint8_t>(voltage >> 8),
+            static_cast<std::uint8_t>(current & 0xFF),
+            static_cast<std::uint8_t>(current >> 8),
+            state,
+            channel,
+            slotFlags,
+            extra[0],
+            extra[1],
+            extra[2]};
 }
 
 const char* ReportCheckName(ReportCheck check) {
     switch (check) {
-    case ReportCheck::Ok: return "ok";
-    case ReportCheck::BadReportLength: return "bad report length";
-    case ReportCheck::BadReportId: return "bad report id";
-    case ReportCheck::BadSync: return "bad sync";
-    case ReportCheck::BadLength: return "bad length";
-    case ReportCheck::BadZeroByte: return "bad zero byte";
-    case ReportCheck::BadCheckByte: return "bad check byte";
+    case ReportCheck::Ok:
+        return "ok";
+    case ReportCheck::BadReportLength:
+        return "bad report length";
+    case ReportCheck::BadReportId:
+        return "bad report id";
+    case ReportCheck::BadSync:
+        return "bad sync";
+    case ReportCheck::BadLength:
+        return "bad length";
+    case ReportCheck::BadZeroByte:
+        return "bad zero byte";
+    case ReportCheck::BadCheckByte:
+        return "bad check byte";
     }
     return "?";
 }
@@ -36,27 +50,42 @@ ReportCheck CheckReport(const std::uint8_t* report, std::size_t length) {
     if (report[0] != 0)
         return ReportCheck::BadReportId;
     switch (CheckFrame(report + 1, FRAME_SIZE)) {
-    case FrameVerdict::Ok: return ReportCheck::Ok;
-    case FrameVerdict::BadSync: return ReportCheck::BadSync;
-    case FrameVerdict::BadLength: return ReportCheck::BadLength;
-    case FrameVerdict::BadZeroByte: return ReportCheck::BadZeroByte;
-    case FrameVerdict::BadCheckByte: return ReportCheck::BadCheckByte;
+    case FrameVerdict::Ok:
+        return ReportCheck::Ok;
+    case FrameVerdict::BadSync:
+        return ReportCheck::BadSync;
+    case FrameVerdict::BadLength:
+        return ReportCheck::BadLength;
+    case FrameVerdict::BadZeroByte:
+        return ReportCheck::BadZeroByte;
+    case FrameVerdict::BadCheckByte:
+        return ReportCheck::BadCheckByte;
     }
     return ReportCheck::BadSync;
 }
 
 const char* TraceKindName(TraceKind kind) {
     switch (kind) {
-    case TraceKind::Received: return "received";
-    case TraceKind::Sent: return "sent";
-    case TraceKind::Plugged: return "plugged";
-    case TraceKind::Unplugged: return "unplugged";
-    case TraceKind::Reenumerated: return "re-enumerated";
-    case TraceKind::ModeChanged: return "mode changed";
-    case TraceKind::FaultFired: return "fault fired";
-    case TraceKind::ProtocolError: return "protocol error";
-    case TraceKind::Refused: return "refused";
-    case TraceKind::ReportDropped: return "report dropped";
+    case TraceKind::Received:
+        return "received";
+    case TraceKind::Sent:
+        return "sent";
+    case TraceKind::Plugged:
+        return "plugged";
+    case TraceKind::Unplugged:
+        return "unplugged";
+    case TraceKind::Reenumerated:
+        return "re-enumerated";
+    case TraceKind::ModeChanged:
+        return "mode changed";
+    case TraceKind::FaultFired:
+        return "fault fired";
+    case TraceKind::ProtocolError:
+        return "protocol error";
+    case TraceKind::Refused:
+        return "refused";
+    case TraceKind::ReportDropped:
+        return "report dropped";
     }
     return "?";
 }

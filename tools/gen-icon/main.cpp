@@ -46,35 +46,49 @@ const QColor LAMP_OFF(0x4a, 0x58, 0x66);
 
 double level(Slot s) {
     switch (s) {
-    case Slot::Full: return 1.0;
-    case Slot::Charging: return 0.6;
-    case Slot::Low: return 0.25;
-    case Slot::Empty: return 0.0;
+    case Slot::Full:
+        return 1.0;
+    case Slot::Charging:
+        return 0.6;
+    case Slot::Low:
+        return 0.25;
+    case Slot::Empty:
+        return 0.0;
     }
     return 0;
 }
 
 QColor fillColor(Slot s) {
     switch (s) {
-    case Slot::Full: return GREEN;
-    case Slot::Charging: return GREEN;
-    case Slot::Low: return AMBER;
-    case Slot::Empty: return WELL;
+    case Slot::Full:
+        return GREEN;
+    case Slot::Charging:
+        return GREEN;
+    case Slot::Low:
+        return AMBER;
+    case Slot::Empty:
+        return WELL;
     }
     return WELL;
 }
 
 QColor lampColor(Slot s) {
     switch (s) {
-    case Slot::Full: return GREEN;
-    case Slot::Charging: return AMBER;
-    case Slot::Low: return RED;
-    case Slot::Empty: return LAMP_OFF;
+    case Slot::Full:
+        return GREEN;
+    case Slot::Charging:
+        return AMBER;
+    case Slot::Low:
+        return RED;
+    case Slot::Empty:
+        return LAMP_OFF;
     }
     return LAMP_OFF;
 }
 
-int px(double v) { return static_cast<int>(std::lround(v)); }
+int px(double v) {
+    return static_cast<int>(std::lround(v));
+}
 
 // Whole-pixel layout of one size.
 struct Layout {
@@ -219,7 +233,9 @@ QImage render(int s) {
     return img;
 }
 
-QString hex(const QColor& c) { return c.name(QColor::HexRgb); }
+QString hex(const QColor& c) {
+    return c.name(QColor::HexRgb);
+}
 
 // The 256 px picture as SVG, in the same geometry.
 QString svg() {
@@ -228,7 +244,8 @@ QString svg() {
     QString out;
     QTextStream t(&out);
     t << "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 256\">\n"
+      << "<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"256\" height=\"256\" viewBox=\"0 0 256 "
+         "256\">\n"
       << "  <defs>\n"
       << "    <linearGradient id=\"body\" x1=\"0\" y1=\"0\" x2=\"0\" y2=\"1\">\n"
       << "      <stop offset=\"0\" stop-color=\"" << hex(BODY_TOP) << "\"/>\n"
@@ -289,8 +306,8 @@ QImage sheet() {
     for (std::size_t i = 0; i < SIZES.size(); ++i) {
         const int s = SIZES[i];
         const int scale = std::max(1, 256 / s);
-        const QImage img = render(s).scaled(s * scale, s * scale, Qt::IgnoreAspectRatio,
-                                            Qt::FastTransformation);
+        const QImage img =
+            render(s).scaled(s * scale, s * scale, Qt::IgnoreAspectRatio, Qt::FastTransformation);
         for (int row = 0; row < 2; ++row)
             p.drawImage(int(i) * cell + (cell - img.width()) / 2,
                         row * cell + (cell - img.height()) / 2, img);

@@ -33,26 +33,22 @@ constexpr int StatusTop = WinH - 33;
 const QRect PagesPanel(27, 152, 786, 359);
 
 struct Palette {
-    QColor frameTop, frameBottom;         // caption band
-    QColor bandTop, bandBottom;           // module band
+    QColor frameTop, frameBottom; // caption band
+    QColor bandTop, bandBottom;   // module band
     QColor badgeTop, badgeBottom, badgeEdge;
     QColor areaTop, areaMiddle, areaBottom; // the light area around the panel
     QColor statusTop, statusBottom;
 };
 
-const Palette Blue{
-    QColor(0x35, 0x46, 0x5a), QColor(0x22, 0x2e, 0x3c),
-    QColor(0x2a, 0x37, 0x47), QColor(0x12, 0x19, 0x22),
-    QColor(0x44, 0xa8, 0xef), QColor(0x1a, 0x6a, 0xbf), QColor(0x0f, 0x4d, 0x8f),
-    QColor(0x2c, 0x8b, 0xc4), QColor(0x8f, 0xc7, 0xe6), QColor(0xf4, 0xf9, 0xfc),
-    QColor(0x25, 0x32, 0x41), QColor(0x14, 0x1b, 0x23)};
+const Palette Blue{QColor(0x35, 0x46, 0x5a), QColor(0x22, 0x2e, 0x3c), QColor(0x2a, 0x37, 0x47),
+                   QColor(0x12, 0x19, 0x22), QColor(0x44, 0xa8, 0xef), QColor(0x1a, 0x6a, 0xbf),
+                   QColor(0x0f, 0x4d, 0x8f), QColor(0x2c, 0x8b, 0xc4), QColor(0x8f, 0xc7, 0xe6),
+                   QColor(0xf4, 0xf9, 0xfc), QColor(0x25, 0x32, 0x41), QColor(0x14, 0x1b, 0x23)};
 
-const Palette Teal{
-    QColor(0x33, 0x4a, 0x4a), QColor(0x21, 0x30, 0x31),
-    QColor(0x27, 0x3b, 0x3c), QColor(0x11, 0x1b, 0x1c),
-    QColor(0x3c, 0xc4, 0xb0), QColor(0x17, 0x86, 0x78), QColor(0x0d, 0x5e, 0x55),
-    QColor(0x25, 0x9c, 0x8e), QColor(0x93, 0xd5, 0xcb), QColor(0xf3, 0xfa, 0xf9),
-    QColor(0x23, 0x35, 0x35), QColor(0x12, 0x1c, 0x1c)};
+const Palette Teal{QColor(0x33, 0x4a, 0x4a), QColor(0x21, 0x30, 0x31), QColor(0x27, 0x3b, 0x3c),
+                   QColor(0x11, 0x1b, 0x1c), QColor(0x3c, 0xc4, 0xb0), QColor(0x17, 0x86, 0x78),
+                   QColor(0x0d, 0x5e, 0x55), QColor(0x25, 0x9c, 0x8e), QColor(0x93, 0xd5, 0xcb),
+                   QColor(0xf3, 0xfa, 0xf9), QColor(0x23, 0x35, 0x35), QColor(0x12, 0x1c, 0x1c)};
 
 QLinearGradient Vertical(qreal top, qreal bottom, const QColor& a, const QColor& b) {
     QLinearGradient g(0, top, 0, bottom);
@@ -148,7 +144,8 @@ QImage DesignAtWindowSize(const Palette& pal) {
     p.setRenderHint(QPainter::TextAntialiasing);
 
     // Caption band, with a faint sheen along its top.
-    p.fillRect(QRect(0, 0, WinW, CaptionBottom), Vertical(0, CaptionBottom, pal.frameTop, pal.frameBottom));
+    p.fillRect(QRect(0, 0, WinW, CaptionBottom),
+               Vertical(0, CaptionBottom, pal.frameTop, pal.frameBottom));
     p.fillRect(QRect(0, 0, WinW, 1), QColor(255, 255, 255, 40));
 
     // Title badge at the top left.
@@ -169,8 +166,9 @@ QImage DesignAtWindowSize(const Palette& pal) {
         p.setPen(Qt::NoPen);
         p.setBrush(Vertical(badge.top(), badge.center().y(), QColor(255, 255, 255, 90),
                             QColor(255, 255, 255, 10)));
-        p.drawPath(Rounded(QRectF(badge.left() + 1, badge.top() + 1, badge.width() - 2,
-                                  badge.height() / 2 - 1), 5));
+        p.drawPath(Rounded(
+            QRectF(badge.left() + 1, badge.top() + 1, badge.width() - 2, badge.height() / 2 - 1),
+            5));
         DrawBatteryEmblem(p, QRectF(badge.left() + 14, badge.top() + 7, 20, 12));
         p.setFont(font);
         const QRectF textRect(badge.left() + 40, badge.top(), textW + 2, badge.height());
@@ -244,9 +242,10 @@ QImage ToPicture(const QImage& design) {
     p.setRenderHint(QPainter::SmoothPixmapTransform);
     for (int row = 0; row < 3; ++row)
         for (int col = 0; col < 3; ++col)
-            p.drawImage(QRectF(dstX[col], dstY[row], dstX[col + 1] - dstX[col], dstY[row + 1] - dstY[row]),
-                        design,
-                        QRectF(srcX[col], srcY[row], srcX[col + 1] - srcX[col], srcY[row + 1] - srcY[row]));
+            p.drawImage(
+                QRectF(dstX[col], dstY[row], dstX[col + 1] - dstX[col], dstY[row + 1] - dstY[row]),
+                design,
+                QRectF(srcX[col], srcY[row], srcX[col + 1] - srcX[col], srcY[row + 1] - srcY[row]));
     p.end();
     return out;
 }

@@ -2,8 +2,8 @@
 //   hidiap-screenshot <out.png> [home|update|tool] [connect|update]
 // The optional action runs a version check or a whole update before the grab.
 #include "EmulatedHub.h"
-#include "HubImage.h"
 #include "HidIap.h"
+#include "HubImage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
