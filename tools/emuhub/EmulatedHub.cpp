@@ -862,24 +862,36 @@ EmulatedBus::~EmulatedBus() {
     core_->callback = nullptr;
 }
 
-EmulatedHub& EmulatedBus::addHub(std::string name) {
-    std::lock_guard<std::mutex> lk(core_->m);
+namespace {
+
+// Adds the state of a new device, off the bus, under a unique name ("hubN" / "decoyN" when
+// none is given). Called with the bus mutex held; returns its index.
+std::size_t AddDeviceState(detail::Core& core, std::string& name, std::uint16_t vendorId,
+                           std::uint16_t productId, bool isHub) {
     if (name.empty()) {
-        int hubs = 0;
-        for (const auto& d : core_->devices)
-            hubs += d->isHub;
-        name = "hub" + std::to_string(hubs + 1);
+        int same = 0;
+        for (const auto& d : core.devices)
+            same += d->isHub == isHub;
+        name = (isHub ? "hub" : "decoy") + std::to_string(same + 1);
     }
-    for (const auto& d : core_->devices)
+    for (const auto& d : core.devices)
         if (d->name == name)
             throw std::invalid_argument("emulated device name in use: " + name);
     auto state = std::make_unique<detail::DeviceState>();
     state->name = name;
-    state->vendorId = HUB_VENDOR_ID;
-    state->productId = HUB_PRODUCT_ID;
-    state->isHub = true;
-    core_->devices.push_back(std::move(state));
-    auto* hub = new EmulatedHub(core_, core_->devices.size() - 1, name);
+    state->vendorId = vendorId;
+    state->productId = productId;
+    state->isHub = isHub;
+    core.devices.push_back(std::move(state));
+    return core.devices.size() - 1;
+}
+
+} // namespace
+
+EmulatedHub& EmulatedBus::addHub(std::string name) {
+    std::lock_guard<std::mutex> lk(core_->m);
+    const std::size_t index = AddDeviceState(*core_, name, HUB_VENDOR_ID, HUB_PRODUCT_ID, true);
+    auto* hub = new EmulatedHub(core_, index, name);
     devices_.emplace_back(hub);
     return *hub;
 }
@@ -887,21 +899,8 @@ EmulatedHub& EmulatedBus::addHub(std::string name) {
 EmulatedDecoy& EmulatedBus::addDecoy(std::uint16_t vendorId, std::uint16_t productId,
                                      std::string name) {
     std::lock_guard<std::mutex> lk(core_->m);
-    if (name.empty()) {
-        int decoys = 0;
-        for (const auto& d : core_->devices)
-            decoys += !d->isHub;
-        name = "decoy" + std::to_string(decoys + 1);
-    }
-    for (const auto& d : core_->devices)
-        if (d->name == name)
-            throw std::invalid_argument("emulated device name in use: " + name);
-    auto state = std::make_unique<detail::DeviceState>();
-    state->name = name;
-    state->vendorId = vendorId;
-    state->productId = productId;
-    core_->devices.push_back(std::move(state));
-    auto* decoy = new EmulatedDecoy(core_, core_->devices.size() - 1, name);
+    const std::size_t index = AddDeviceState(*core_, name, vendorId, productId, false);
+    auto* decoy = new EmulatedDecoy(core_, index, name);
     devices_.emplace_back(decoy);
     return *decoy;
 }
